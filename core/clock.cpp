@@ -1,0 +1,26 @@
+#include "clock.h"
+
+#include <ctime>
+
+namespace quietwatch {
+
+LocalDateTime SystemClock::now() const
+{
+    const std::time_t epochSeconds = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &epochSeconds);
+#else
+    localtime_r(&epochSeconds, &local);
+#endif
+    using namespace std::chrono;
+    return LocalDateTime{
+        year_month_day{year{local.tm_year + 1900}, month{static_cast<unsigned>(local.tm_mon + 1)},
+                       day{static_cast<unsigned>(local.tm_mday)}},
+        hours{local.tm_hour},
+        minutes{local.tm_min},
+        seconds{local.tm_sec},
+    };
+}
+
+} // namespace quietwatch

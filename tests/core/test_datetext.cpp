@@ -1,0 +1,67 @@
+#include "datetext.h"
+#include "fakes.h"
+
+#include <clocale>
+#include <gtest/gtest.h>
+#include <locale>
+
+namespace quietwatch {
+namespace {
+
+using testing::at;
+
+struct TextCase
+{
+    LocalDateTime moment;
+    const char *date;
+    const char *time;
+};
+
+class DateTimeText : public ::testing::TestWithParam<TextCase>
+{
+};
+
+TEST_P(DateTimeText, HasTheHomeForms)
+{
+    // The program runs under whatever locale the user has; the texts must not follow it.
+    std::setlocale(LC_ALL, "");
+    std::locale::global(std::locale(""));
+    const TextCase &c = GetParam();
+    EXPECT_EQ(dateText(c.moment.date), c.date);
+    EXPECT_EQ(timeText(c.moment), c.time);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, DateTimeText,
+                         ::testing::Values(TextCase{at(2003, 3, 12, 9, 5, 0), "2003/03/12", "9:05:00"},
+                                           TextCase{at(2026, 1, 1, 0, 0, 0), "2026/01/01", "0:00:00"},
+                                           TextCase{at(2026, 12, 31, 21, 30, 15), "2026/12/31", "21:30:15"},
+                                           TextCase{at(2024, 2, 29, 12, 0, 9), "2024/02/29", "12:00:09"},
+                                           TextCase{at(999, 7, 4, 23, 59, 59), "0999/07/04", "23:59:59"}));
+
+struct DayCase
+{
+    LocalDateTime start;
+    int days;
+    const char *expected;
+};
+
+class AddDays : public ::testing::TestWithParam<DayCase>
+{
+};
+
+TEST_P(AddDays, RollsOverMonthsYearsAndLeapDays)
+{
+    const DayCase &c = GetParam();
+    EXPECT_EQ(dateText(addDays(c.start.date, c.days)), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calendar, AddDays,
+                         ::testing::Values(DayCase{at(2026, 12, 31), 1, "2027/01/01"},
+                                           DayCase{at(2024, 2, 28), 1, "2024/02/29"},
+                                           DayCase{at(2023, 2, 28), 1, "2023/03/01"},
+                                           DayCase{at(2100, 2, 28), 1, "2100/03/01"},
+                                           DayCase{at(2000, 2, 28), 1, "2000/02/29"},
+                                           DayCase{at(2026, 4, 30), 15, "2026/05/15"}));
+
+} // namespace
+} // namespace quietwatch

@@ -1,0 +1,110 @@
+#pragma once
+
+// Test doubles for the core's seams: a clock that tests move by hand, and recorders
+// for the power requests and for the platform calls behind them.
+
+#include "clock.h"
+#include "powercontrol.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace quietwatch::testing {
+
+inline LocalDateTime at(int y, unsigned mo, unsigned d, int h = 0, int mi = 0, int s = 0)
+{
+    using namespace std::chrono;
+    return {year_month_day{year{y}, month{mo}, day{d}}, hours{h}, minutes{mi}, seconds{s}};
+}
+
+// Answers `current`, or, while `script` holds readings, the next one of those.
+class FakeClock final : public Clock
+{
+public:
+    explicit FakeClock(LocalDateTime start = at(2026, 12, 7, 12, 0, 0)) : current(start) {}
+    LocalDateTime now() const override
+    {
+        ++reads;
+        if (script.empty()) {
+            return current;
+        }
+        const LocalDateTime next = script.front();
+        script.pop_front();
+        return next;
+    }
+
+    mutable LocalDateTime current;
+    mutable std::deque<LocalDateTime> script;
+    mutable int reads = 0;
+};
+
+class RecordingRequests final : public PowerRequests
+{
+public:
+    void ShutNow() override { calls.emplace_back("ShutNow"); }
+    void RebootNow() override { calls.emplace_back("RebootNow"); }
+    std::vector<std::string> calls;
+};
+
+// Records each platform call by name; each step answers as the test sets it.
+class RecordingPlatform final : public PowerPlatform
+{
+public:
+    int platformCode() override
+    {
+        calls.emplace_back("platformCode");
+        return code;
+    }
+    std::optional<TokenHandle> openProcessToken(std::uint32_t desiredAccess) override
+    {
+        calls.emplace_back("openProcessToken");
+        access = desiredAccess;
+        return openSucceeds ? std::optional<TokenHandle>(kToken) : std::nullopt;
+    }
+    std::optional<Luid> lookupPrivilegeValue(std::string_view name) override
+    {
+        calls.emplace_back("lookupPrivilegeValue");
+        privilegeName = name;
+        return lookupSucceeds ? std::optional<Luid>(luid) : std::nullopt;
+    }
+    bool adjustTokenPrivileges(TokenHandle token, const TokenPrivileges &state, TokenPrivileges &,
+                               std::uint32_t &returnLength) override
+    {
+        calls.emplace_back("adjustTokenPrivileges");
+        adjustedToken = token;
+        record = state;
+        returnLengthBefore = returnLength;
+        return adjustSucceeds;
+    }
+    void closeHandle(TokenHandle token) override
+    {
+        calls.emplace_back("closeHandle");
+        closedToken = token;
+    }
+    void exitWindows(ExitFlags flags, std::uint32_t reason) override
+    {
+        calls.emplace_back("exitWindows");
+        exitFlags.push_back(flags);
+        exitReason = reason;
+    }
+
+    static constexpr TokenHandle kToken = 0x1234;
+    int code = kPlatformNt;
+    bool openSucceeds = true;
+    bool lookupSucceeds = true;
+    bool adjustSucceeds = true;
+    Luid luid{0x1a2b3c4d, -7};
+
+    std::vector<std::string> calls;
+    std::uint32_t access = 0;
+    std::string privilegeName;
+    TokenHandle adjustedToken = 0;
+    TokenHandle closedToken = 0;
+    TokenPrivileges record{};
+    std::uint32_t returnLengthBefore = 99;
+    std::vector<ExitFlags> exitFlags;
+    std::uint32_t exitReason = 99;
+};
+
+} // namespace quietwatch::testing
