@@ -60,17 +60,18 @@ std::optional<Luid> WinPowerPlatform::lookupPrivilegeValue(std::string_view name
     return Luid{luid.LowPart, luid.HighPart};
 }
 
-bool WinPowerPlatform::adjustTokenPrivileges(TokenHandle token, const TokenPrivileges &state,
-                                             TokenPrivileges &previous, std::uint32_t &returnLength)
+bool WinPowerPlatform::adjustTokenPrivileges(TokenHandle token, const TokenPrivileges &state, TokenPrivileges &previous,
+                                             std::uint32_t &returnLength)
 {
     TOKEN_PRIVILEGES newState = toWin32(state);
     TOKEN_PRIVILEGES previousState{};
     DWORD length = returnLength;
     const BOOL ok = m_calls.adjustTokenPrivileges(toHandle(token), FALSE, &newState, sizeof(TOKEN_PRIVILEGES),
                                                   &previousState, &length);
-    previous = TokenPrivileges{previousState.PrivilegeCount,
-                               Luid{previousState.Privileges[0].Luid.LowPart, previousState.Privileges[0].Luid.HighPart},
-                               previousState.Privileges[0].Attributes};
+    previous =
+        TokenPrivileges{previousState.PrivilegeCount,
+                        Luid{previousState.Privileges[0].Luid.LowPart, previousState.Privileges[0].Luid.HighPart},
+                        previousState.Privileges[0].Attributes};
     returnLength = length;
     return ok != 0;
 }

@@ -55,13 +55,11 @@ TEST_P(AddDays, RollsOverMonthsYearsAndLeapDays)
     EXPECT_EQ(dateText(addDays(c.start.date, c.days)), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Calendar, AddDays,
-                         ::testing::Values(DayCase{at(2026, 12, 31), 1, "2027/01/01"},
-                                           DayCase{at(2024, 2, 28), 1, "2024/02/29"},
-                                           DayCase{at(2023, 2, 28), 1, "2023/03/01"},
-                                           DayCase{at(2100, 2, 28), 1, "2100/03/01"},
-                                           DayCase{at(2000, 2, 28), 1, "2000/02/29"},
-                                           DayCase{at(2026, 4, 30), 15, "2026/05/15"}));
+INSTANTIATE_TEST_SUITE_P(
+    Calendar, AddDays,
+    ::testing::Values(DayCase{at(2026, 12, 31), 1, "2027/01/01"}, DayCase{at(2024, 2, 28), 1, "2024/02/29"},
+                      DayCase{at(2023, 2, 28), 1, "2023/03/01"}, DayCase{at(2100, 2, 28), 1, "2100/03/01"},
+                      DayCase{at(2000, 2, 28), 1, "2000/02/29"}, DayCase{at(2026, 4, 30), 15, "2026/05/15"}));
 
 } // namespace
 } // namespace quietwatch

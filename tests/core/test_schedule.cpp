@@ -125,8 +125,8 @@ TEST_F(ScheduleTest, APastTargetIsAcceptedAndNeverFires)
 {
     clock.current = at(2026, 12, 7, 15, 0, 0);
     const std::vector<std::string> dates = dateEntries(clock);
-    schedule.Set(dates.front(), hourEntries().front(), minuteSecondEntries().front(),
-                 minuteSecondEntries().front(), Action::ShutDown);
+    schedule.Set(dates.front(), hourEntries().front(), minuteSecondEntries().front(), minuteSecondEntries().front(),
+                 Action::ShutDown);
     EXPECT_EQ(schedule.targetTime(), "0:00:00");
     for (int s = 0; s < 120; ++s) {
         tickSecond(at(2026, 12, 7, 15, s / 60, s % 60));
@@ -166,10 +166,8 @@ TEST_P(TextComparison, IsWholeTextAndIgnoresCase)
 INSTANTIATE_TEST_SUITE_P(Cases, TextComparison,
                          ::testing::Values(CompareCase{"9:05:00", "9:05:00", true},
                                            CompareCase{"09:05:00", "9:05:00", false},
-                                           CompareCase{"9:05:00", "9:05:0", false},
-                                           CompareCase{"", "", true},
-                                           CompareCase{"未設定", "0:00:00", false},
-                                           CompareCase{"ab:C", "AB:c", true},
+                                           CompareCase{"9:05:00", "9:05:0", false}, CompareCase{"", "", true},
+                                           CompareCase{"未設定", "0:00:00", false}, CompareCase{"ab:C", "AB:c", true},
                                            CompareCase{"9:05:00 PM", "9:05:00 pm", true}));
 
 } // namespace

@@ -1,0 +1,133 @@
+// The Linux power layer against a real message bus: a private dbus-daemon standing in for
+// the system bus, with python-dbusmock's logind on it.
+
+#include "logindpowerplatform.h"
+#include "powercontrol.h"
+#include "privatebus.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+using LogindPowerPlatform = quietwatch::LogindPowerPlatform;
+using PowerControl = quietwatch::PowerControl;
+using PrivateBus = quietwatch::testing::PrivateBus;
+
+class TestLogindPowerPlatform : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void shutNowAndRebootNowReachLogindOnTheSystemBus();
+    void missingLogindIsSilentAndQuick();
+    void refusedPowerOffIsSilentAndQuick();
+    void otherFlagsSendNothing();
+
+private:
+    std::unique_ptr<PrivateBus> m_bus;
+};
+
+void TestLogindPowerPlatform::initTestCase()
+{
+    m_bus = std::make_unique<PrivateBus>();
+    QVERIFY2(!m_bus->address().isEmpty(), "dbus-daemon did not start");
+    // The product's own connection is QDBusConnection::systemBus(), which must follow this variable.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus->address().toUtf8());
+    QVERIFY2(m_bus->startLogindMock(), "the logind mock did not appear on the bus");
+}
+
+void TestLogindPowerPlatform::shutNowAndRebootNowReachLogindOnTheSystemBus()
+{
+    const QDBusConnection observer = m_bus->connect(QStringLiteral("observer"));
+    QVERIFY(PrivateBus::mockCall(observer, QStringLiteral("ClearCalls")).type() == QDBusMessage::ReplyMessage);
+
+    LogindPowerPlatform platform; // the default: the system bus
+    PowerControl power(platform);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    power.ShutNow();
+    power.RebootNow();
+    QVERIFY(elapsed.elapsed() < 1000);
+
+    QTRY_COMPARE_WITH_TIMEOUT(PrivateBus::callCount(observer, QStringLiteral("PowerOff")), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(PrivateBus::callCount(observer, QStringLiteral("Reboot")), 1, 5000);
+    // Nothing else arrives later.
+    QTest::qWait(300);
+    QCOMPARE(PrivateBus::callCount(observer, QStringLiteral("PowerOff")), 1);
+    QCOMPARE(PrivateBus::callCount(observer, QStringLiteral("Reboot")), 1);
+
+    // The one argument is interactive = true: polkit may ask the user.
+    for (const QString &method : {QStringLiteral("PowerOff"), QStringLiteral("Reboot")}) {
+        const QList<QVariantList> calls = PrivateBus::methodCalls(observer, method);
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.first().size(), 1);
+        QCOMPARE(calls.first().first().toBool(), true);
+    }
+}
+
+void TestLogindPowerPlatform::missingLogindIsSilentAndQuick()
+{
+    PrivateBus emptyBus; // a bus with no logind on it
+    QVERIFY(!emptyBus.address().isEmpty());
+    const QString address = emptyBus.address();
+    LogindPowerPlatform platform([address] { return QDBusConnection::connectToBus(address, QStringLiteral("empty")); });
+    PowerControl power(platform);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    power.ShutNow();
+    power.RebootNow();
+    QCoreApplication::processEvents();
+    QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+
+    // And with no bus at all.
+    LogindPowerPlatform nowhere([] {
+        return QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no"));
+    });
+    elapsed.restart();
+    PowerControl(nowhere).ShutNow();
+    QVERIFY(elapsed.elapsed() < 1000);
+}
+
+void TestLogindPowerPlatform::refusedPowerOffIsSilentAndQuick()
+{
+    const QDBusConnection observer = m_bus->connect(QStringLiteral("observer"));
+    // polkit's answer when it would have to ask and may not.
+    const QDBusMessage replaced = PrivateBus::mockCall(
+        observer, QStringLiteral("AddMethod"),
+        {QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"), QStringLiteral("b"), QString(),
+         QStringLiteral("raise dbus.exceptions.DBusException('Interactive authentication required.', "
+                        "name='org.freedesktop.DBus.Error.InteractiveAuthorizationRequired')")});
+    QVERIFY2(replaced.type() == QDBusMessage::ReplyMessage, qPrintable(replaced.errorMessage()));
+    QVERIFY(PrivateBus::mockCall(observer, QStringLiteral("ClearCalls")).type() == QDBusMessage::ReplyMessage);
+
+    // Check that the mock really refuses, so the case below is the refused one.
+    QDBusMessage direct = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"));
+    direct << false;
+    const QDBusMessage refusal = observer.call(direct, QDBus::Block, 5000);
+    QCOMPARE(refusal.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InteractiveAuthorizationRequired"));
+    QVERIFY(PrivateBus::mockCall(observer, QStringLiteral("ClearCalls")).type() == QDBusMessage::ReplyMessage);
+
+    LogindPowerPlatform platform;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    PowerControl(platform).ShutNow();
+    QVERIFY(elapsed.elapsed() < 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(PrivateBus::callCount(observer, QStringLiteral("PowerOff")), 1, 5000);
+}
+
+void TestLogindPowerPlatform::otherFlagsSendNothing()
+{
+    const QDBusConnection observer = m_bus->connect(QStringLiteral("observer"));
+    QVERIFY(PrivateBus::mockCall(observer, QStringLiteral("ClearCalls")).type() == QDBusMessage::ReplyMessage);
+    LogindPowerPlatform platform;
+    PowerControl(platform).PowerAction(4);
+    PowerControl(platform).PowerAction(8 | 4);
+    QTest::qWait(300);
+    QCOMPARE(PrivateBus::callCount(observer, QStringLiteral("PowerOff")), 0);
+    QCOMPARE(PrivateBus::callCount(observer, QStringLiteral("Reboot")), 0);
+}
+
+QTEST_GUILESS_MAIN(TestLogindPowerPlatform)
+#include "test_logindpowerplatform.moc"
