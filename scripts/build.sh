@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds Quietwatch in build/ (or $QUIETWATCH_BUILD_DIR).
+# Configures and builds Quietwatch: build.sh [BUILD_DIR [CMAKE_ARGS...]] (default build/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${QUIETWATCH_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} >/dev/null
+build=${1:-build}
+shift || true
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$build" --parallel
