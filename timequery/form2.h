@@ -1,0 +1,65 @@
+#pragma once
+
+#include "sntp.h"
+
+#include <QDialog>
+#include <array>
+#include <cstdint>
+
+class QHostAddress;
+class QHostInfo;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QUdpSocket;
+
+namespace quietwatch {
+
+// Where a query goes and where its socket listens. The program always uses the SNTP
+// port and local port 1024; tests point the server port at a peer of their own.
+struct TimeQueryPorts
+{
+    quint16 server = kSntpServerPort;
+    quint16 local = kSntpLocalPort;
+};
+
+// The time query window: one SNTP request per press, and every answer logged as two
+// lines, UTC and then UTC+9. It only reports the time; it never sets the clock.
+class Form2 : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Form2(QWidget *parent = nullptr);
+    explicit Form2(TimeQueryPorts ports, QWidget *parent = nullptr);
+
+    // The log with every line ending in CR LF. The box itself keeps one paragraph per
+    // line, so its plain text and a copied selection give one line per entry.
+    QString logText() const;
+
+    // Closing the window in any way (Esc, cmdCancel, the close box) abandons a query
+    // still waiting for its answer and frees the local port.
+    void done(int result) override;
+
+private:
+    void cmdGetTime_Click();
+    void wSock_DataArrival();
+    void serverResolved(const QHostInfo &info);
+    void sendRequest(const QHostAddress &server);
+    void abandonQuery();
+    void appendLog(const QString &line);
+
+    TimeQueryPorts ports;
+    std::array<std::uint8_t, kSntpRequestSize> request{};
+    QString serverName; // as typed, for the messages
+    int lookupId = -1;  // the name lookup still running, if any
+
+    QPushButton *cmdGetTime;
+    QPlainTextEdit *txtlog;
+    QPushButton *cmdCancel;
+    QLabel *lblServer;
+    QLineEdit *txtServer;
+    QUdpSocket *wSock;
+};
+
+} // namespace quietwatch
