@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Photographs the scheduler window on a private X server (Xvfb, no window manager):
+# the wide layout as it opens, with the File menu dropped down, and the narrow layout.
+# Starts the server on a display number it picks itself, runs the program, captures the
+# screen with ImageMagick's import, and stops both again.
+#
+#   scripts/screenshot-form1.sh [build-dir] [output-dir]
+#
+# The pictures go to <build-dir>/screenshots/ unless another directory is given.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-${QUIETWATCH_BUILD_DIR:-build}}
+out=${2:-$build/screenshots}
+program=$build/app/quietwatch
+[ -x "$program" ] || { echo "screenshot-form1: $program not built" >&2; exit 1; }
+mkdir -p "$out"
+
+work=$(mktemp -d)
+xvfb='' app=''
+cleanup() {
+    [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# -displayfd: the server takes the first free display number and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "screenshot-form1: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+"$program" 2>"$work/program.log" &
+app=$!
+window=''
+for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Quietwatch$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || { echo "screenshot-form1: the window did not appear" >&2; cat "$work/program.log" >&2; exit 1; }
+sleep 1.2 # a couple of clock ticks
+
+# The window stands at a fixed place; the crop leaves room for the open menu.
+crop=560x300+200+240
+shoot() { import -window root -crop "$crop" +repage "$out/$1"; echo "$out/$1"; }
+
+shoot form1.png
+xdotool windowfocus --sync "$window" key --clearmodifiers alt+f
+sleep 0.5
+shoot form1-menu.png
+xdotool key Escape
+sleep 0.3
+# comWide: 144,16 below the menu bar (about 20 pixels), its centre a few pixels in.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove $((X + 156)) $((Y + 48)) click 1
+sleep 0.5
+shoot form1-narrow.png
