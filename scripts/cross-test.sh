@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The Windows side on Linux: cross-builds the parts without Qt (core, Win32 power layer,
+# their tests) with MinGW-w64 and runs the test programs under Wine in a private prefix.
+#
+#   scripts/cross-test.sh [build-dir]        everything, standalone (default build-mingw)
+#
+# CTest (tests/windows) calls the single steps:
+#   scripts/cross-test.sh build <build-dir>
+#   scripts/cross-test.sh wine-start <prefix>
+#   scripts/cross-test.sh wine-run <prefix> <program.exe> [args...]
+#   scripts/cross-test.sh wine-stop <prefix>
+#
+# Wine notes: no display is used; the server is started once, persistent, before the
+# programs and killed after them. Nothing Wine starts may keep the caller's stdout open
+# (CTest would wait for it), so Wine's own output goes to a log file that is printed
+# afterwards, and every program runs under a time limit.
+set -euo pipefail
+
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+tools=(x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineserver)
+run_limit=${QUIETWATCH_WINE_TIMEOUT:-120}
+
+die() {
+    echo "cross-test: $*" >&2
+    exit 1
+}
+
+check_tools() {
+    local missing=()
+    for t in "${tools[@]}"; do
+        command -v "$t" >/dev/null || missing+=("$t")
+    done
+    [ ${#missing[@]} -eq 0 ] || die "missing ${missing[*]} (scripts/setup-debian.sh installs them)"
+}
+
+# A Windows program sees neither the X display nor the Unix locale variables: Wine would
+# hand LANG on, and MinGW's C++ library knows no locale but "C" (a real Windows has no LANG).
+wine_env() {
+    local prefix=$1
+    [ -n "$prefix" ] || die "no prefix given"
+    mkdir -p "$prefix"
+    WINEPREFIX=$(cd "$prefix" && pwd)
+    export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
+    unset DISPLAY WAYLAND_DISPLAY LANG LANGUAGE
+    for v in $(compgen -e); do
+        case $v in LC_*) unset "$v" ;; esac
+    done
+}
+
+cmd_build() {
+    local build_dir=${1:?build dir}
+    check_tools
+    local generator=()
+    command -v ninja >/dev/null && generator=(-G Ninja)
+    [ -f "$build_dir/CMakeCache.txt" ] && generator=()
+    cmake -S "$source_dir" -B "$build_dir" "${generator[@]}" \
+        -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_BUILD_TESTS=ON >/dev/null
+    cmake --build "$build_dir"
+}
+
+cmd_wine_start() {
+    check_tools
+    wine_env "${1:-}"
+    local log=$WINEPREFIX/boot.log started=$SECONDS
+    : >"$log"
+    # Fails only when a server for this prefix runs already, which serves as well.
+    wineserver -p </dev/null >>"$log" 2>&1 || echo "(a wineserver was running already)" >>"$log"
+    if ! timeout -k 10 240 wine wineboot --init </dev/null >>"$log" 2>&1; then
+        cat "$log" >&2
+        die "wineboot failed in $WINEPREFIX"
+    fi
+    [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] || die "wineboot left no system in $WINEPREFIX: $(cat "$log")"
+    echo "$(wine --version 2>/dev/null) ready in $((SECONDS - started)) s, prefix $WINEPREFIX"
+}
+
+cmd_wine_run() {
+    wine_env "${1:-}"
+    local program=${2:?program}
+    shift 2
+    [ -f "$program" ] || die "no such program: $program"
+    local out
+    out=$(mktemp "$WINEPREFIX/run.XXXXXX")
+    local rc=0
+    timeout -k 10 "$run_limit" wine "$program" "$@" </dev/null >"$out" 2>&1 || rc=$?
+    # Wine's note that there is no 32-bit half is noise for a 64-bit program.
+    grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-architecture' -e 'apt-get install wine32' \
+        -e 'syswow64' "$out" || true
+    rm -f "$out"
+    [ "$rc" -ne 124 ] || echo "cross-test: $program did not finish within $run_limit s" >&2
+    return "$rc"
+}
+
+cmd_wine_stop() {
+    wine_env "${1:-}"
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    timeout 60 wineserver -w </dev/null >/dev/null 2>&1 || die "wineserver did not stop"
+}
+
+cmd_all() {
+    local build_dir=${1:-build-mingw} failed=0
+    cmd_build "$build_dir"
+    all_prefix=$build_dir/wineprefix
+    cmd_wine_start "$all_prefix"
+    trap 'cmd_wine_stop "$all_prefix"' EXIT
+    for program in tests/core/quietwatch_core_tests.exe tests/windows/quietwatch_winpower_tests.exe \
+        tests/windows/quietwatch_version_tests.exe; do
+        echo "== $program"
+        (cmd_wine_run "$all_prefix" "$build_dir/$program") || failed=1
+    done
+    return "$failed"
+}
+
+case ${1:-} in
+build) cmd_build "${@:2}" ;;
+wine-start) cmd_wine_start "${@:2}" ;;
+wine-run) cmd_wine_run "${@:2}" ;;
+wine-stop) cmd_wine_stop "${@:2}" ;;
+*) cmd_all "$@" ;;
+esac
