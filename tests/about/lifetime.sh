@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# The program as a process, on a private X server without a window manager: the About
+# window opens against the main window's right edge (wide and narrow), a second Version
+# command brings it back, an About window left open keeps the program running after the
+# main window's Exit button, and File > Exit ends the program with both windows.
+#
+#   tests/about/lifetime.sh <path to quietwatch>
+set -uo pipefail
+program=$1
+[ -x "$program" ] || { echo "lifetime: $program not built" >&2; exit 1; }
+# A power request sent by mistake goes nowhere.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/quietwatch-test
+export QT_QPA_PLATFORM=xcb
+
+work=$(mktemp -d)
+xvfb='' app=''
+cleanup() {
+    [ -n "$app" ] && kill "$app" 2>/dev/null
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+pass() { echo "PASS: $*"; }
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "lifetime: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+# Waits for a visible window whose title matches; prints its id.
+find_window() {
+    local id
+    for _ in $(seq 50); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+# True once no visible window matches the title (within about two seconds).
+window_gone() {
+    for _ in $(seq 20); do
+        [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+# Waits up to five seconds for the program to end; prints its exit status.
+ended() {
+    for _ in $(seq 50); do
+        if ! kill -0 "$app" 2>/dev/null; then
+            wait "$app"
+            echo $?
+            app=''
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+geometry() { # prints "x y width height" of a window
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    echo "$X $Y $WIDTH $HEIGHT"
+}
+keys() { # sends keys to a window
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" key --clearmodifiers "$@"
+    sleep 0.3
+}
+start() {
+    "$program" 2>"$work/program.log" &
+    app=$!
+    main=$(find_window '^Quietwatch$') || {
+        echo "lifetime: the main window did not appear" >&2
+        cat "$work/program.log" >&2
+        exit 1
+    }
+}
+about_title='^ﾊﾞｰｼﾞｮﾝ情報$'
+version() { keys "$main" alt+i v; }
+# Without a window manager there is no frame: the outer edges are the window's own.
+check_beside() {
+    local what=$1 about mx my mw ax ay
+    about=$(find_window "$about_title") || { fail "$what: no About window"; return; }
+    read -r mx my mw _ <<<"$(geometry "$main")"
+    read -r ax ay _ <<<"$(geometry "$about")"
+    if [ "$ax" -eq $((mx + mw)) ] && [ "$ay" -eq "$my" ]; then
+        pass "$what: About at $ax,$ay against the main window $mx,$my width $mw"
+    else
+        fail "$what: About at $ax,$ay, main window at $mx,$my width $mw"
+    fi
+}
+about_count() { xdotool search --onlyvisible --name "$about_title" 2>/dev/null | wc -l; }
+
+# comWide sits at 144,16 (25 x 25) in the client area, below the menu bar; the client area
+# is 207 pixels high.
+toggle_layout() {
+    local height
+    read -r _ _ _ height <<<"$(geometry "$main")"
+    xdotool mousemove --window "$main" 156 $((height - 207 + 28)) click 1
+    sleep 0.3
+}
+
+# 1. Wide and narrow layouts, a second command after the About window was moved away, and
+#    File > Exit with the About window open.
+start
+version
+check_beside "wide layout"
+about=$(find_window "$about_title")
+read -r before_x before_y _ <<<"$(geometry "$about")"
+read -r _ _ wide_width _ <<<"$(geometry "$main")"
+toggle_layout
+read -r _ _ narrow_width _ <<<"$(geometry "$main")"
+read -r after_x after_y _ <<<"$(geometry "$about")"
+if [ "$after_x $after_y" = "$before_x $before_y" ] && [ "$narrow_width" -lt "$wide_width" ]; then
+    pass "narrowing the main window (to $narrow_width) leaves the About window where it is"
+else
+    fail "after narrowing to $narrow_width the About window moved from $before_x,$before_y to $after_x,$after_y"
+fi
+version
+check_beside "narrow layout, second command"
+xdotool windowmove "$about" 40 30
+sleep 0.3
+[ "$(geometry "$about" | cut -d' ' -f1-2)" = "40 30" ] || fail "the About window could not be moved away"
+version
+check_beside "second command after the About window was moved away"
+[ "$(about_count)" -eq 1 ] && pass "one About window" || fail "$(about_count) About windows"
+keys "$main" alt+f x
+if status=$(ended); then
+    [ "$status" -eq 0 ] && pass "File > Exit with the About window open ends the program" ||
+        fail "File > Exit: exit status $status"
+else
+    fail "File > Exit with the About window open: the program is still running"
+fi
+
+# 2. The Exit button with the About window open: the program waits for the About window.
+start
+version
+about=$(find_window "$about_title") || fail "no About window"
+keys "$main" alt+x
+window_gone '^Quietwatch$' && pass "the Exit button closes the main window" || fail "the main window stays"
+sleep 1
+if kill -0 "$app" 2>/dev/null && [ "$(about_count)" -eq 1 ]; then
+    pass "the program keeps running while the About window is open"
+else
+    fail "the program ended (or the About window closed) with the main window"
+fi
+keys "$about" Escape
+if status=$(ended); then
+    [ "$status" -eq 0 ] && pass "closing the About window then ends the program" || fail "exit status $status"
+else
+    fail "the program still runs after its last window closed"
+fi
+
+# 3. File > Exit when the About window was never opened.
+start
+keys "$main" alt+f x
+if status=$(ended); then
+    [ "$status" -eq 0 ] && pass "File > Exit alone ends the program" || fail "File > Exit alone: exit status $status"
+else
+    fail "File > Exit alone: the program is still running"
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures failed"; cat "$work/program.log"; exit 1; }
+echo "all passed"
