@@ -28,37 +28,26 @@ struct HeldMessage
 
 QtMessageHandler previousHandler = nullptr;
 QList<HeldMessage> heldMessages;
-QString firstReason;
 
+// Where the program looked for a display, as the environment told it.
 QString describeDisplay()
 {
-    const QByteArray display = qgetenv("DISPLAY");
-    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
-    if (display.isEmpty() && wayland.isEmpty()) {
-        return QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
-    }
     QStringList parts;
-    if (!display.isEmpty()) {
-        parts << QStringLiteral("DISPLAY=%1").arg(QString::fromLocal8Bit(display));
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const QString value = qEnvironmentVariable(name);
+        if (!value.isEmpty()) {
+            parts << QStringLiteral("%1=%2").arg(QLatin1String(name), value);
+        }
     }
-    if (!wayland.isEmpty()) {
-        parts << QStringLiteral("WAYLAND_DISPLAY=%1").arg(QString::fromLocal8Bit(wayland));
-    }
-    return parts.join(QStringLiteral(", "));
+    return parts.isEmpty() ? QStringLiteral("DISPLAY is not set") : parts.join(QStringLiteral(", "));
 }
 
 void holdStartupMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type == QtFatalMsg) {
-        const QString reason =
-            firstReason.isEmpty() ? QStringLiteral("no window system could be reached") : firstReason;
-        std::fprintf(stderr, "quietwatch: cannot open a display (%s): %s\n", qPrintable(describeDisplay()),
-                     qPrintable(reason));
+        std::fprintf(stderr, "quietwatch: cannot open a display (%s)\n", qPrintable(describeDisplay()));
         std::fflush(stderr);
         std::_Exit(EXIT_FAILURE); // Qt would abort right after this handler returns
-    }
-    if (firstReason.isEmpty() && type >= QtWarningMsg) {
-        firstReason = message.section(QLatin1Char('\n'), 0, 0).trimmed();
     }
     heldMessages.append({type, context.file, context.line, context.function, context.category, message});
 }
