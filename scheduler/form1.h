@@ -45,8 +45,8 @@ private:
     void toggleLayout(); // comWide
     void exitProgram();  // mnuFileExit
     void showVersion();  // mnuInfomationVersion
-    void ShutNow();      // mnuFileShutNow and the tick
-    void RebootNow();    // mnuFileRebootNow and the tick
+    void ShutNow();      // mnuFileShutNow; the tick asks the power layer through the schedule
+    void RebootNow();    // mnuFileRebootNow
 
     Action actionChoice() const;
     void selectFirstEntries();
