@@ -1,5 +1,6 @@
 #include "frmabout.h"
 
+#include "taskbarhint.h"
 #include "uifonts.h"
 
 #include <QApplication>
@@ -102,6 +103,14 @@ frmAbout::frmAbout(QWidget *parent)
 
     setTabOrder(cmdOK, pic1);
     cmdOK->setFocus();
+}
+
+void frmAbout::showEvent(QShowEvent *event)
+{
+    // A dialog without an owner would get a task-bar button of its own on most desktops.
+    // The native window exists now, placed where move() asked, but is not mapped yet.
+    keepOffTaskBar(*this);
+    QDialog::showEvent(event);
 }
 
 frmAbout *frmAbout::showBeside(const QWidget &mainWindow)

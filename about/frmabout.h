@@ -29,6 +29,9 @@ public:
     // The open About window, or nullptr.
     static frmAbout *instance();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     QLabel *pic1;
     QLabel *Label1;

@@ -5,12 +5,12 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
+    cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev
     # fonts metric-compatible with the Japanese UI fonts
     fonts-ipafont-gothic
     # tests
     libgtest-dev googletest python3-dbusmock dbus-daemon xvfb xauth xdotool x11-utils faketime
-    desktop-file-utils appstream imagemagick
+    desktop-file-utils appstream imagemagick openbox
     # checks: sanitizers, fuzzing, static analysis
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck
     # the Windows side: cross compiler and Wine

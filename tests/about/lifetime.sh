@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# The program as a process, on a private X server without a window manager: the About
-# window opens against the main window's right edge (wide and narrow), a second Version
-# command brings it back, an About window left open keeps the program running after the
-# main window's Exit button, and File > Exit ends the program with both windows.
+# The program as a process, on a private X server: the About window opens against the main
+# window's right edge (wide and narrow), a second Version command brings it back, an About
+# window left open keeps the program running after the main window's Exit button, and
+# File > Exit ends the program with both windows. Without a window manager the windows
+# have no frames; with one (openbox) the edges compared are those of the frames.
 #
-#   tests/about/lifetime.sh <path to quietwatch>
+#   tests/about/lifetime.sh <path to quietwatch> [window manager command]
 set -uo pipefail
 program=$1
+wm=${2:-}
 [ -x "$program" ] || { echo "lifetime: $program not built" >&2; exit 1; }
 # A power request sent by mistake goes nowhere.
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/quietwatch-test
 export QT_QPA_PLATFORM=xcb
 
 work=$(mktemp -d)
-xvfb='' app=''
+xvfb='' app='' wm_pid=''
 cleanup() {
     [ -n "$app" ] && kill "$app" 2>/dev/null
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
@@ -34,6 +37,12 @@ xvfb=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "lifetime: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
+if [ -n "$wm" ]; then
+    $wm >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    # The window manager announces itself on the root window.
+    for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+fi
 
 # Waits for a visible window whose title matches; prints its id.
 find_window() {
@@ -66,9 +75,14 @@ ended() {
     done
     return 1
 }
-geometry() { # prints "x y width height" of a window
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    echo "$X $Y $WIDTH $HEIGHT"
+geometry() { # prints "x y width height" of a window's outer frame (its own edges without one)
+    local left=0 right=0 top=0 bottom=0 extents X Y WIDTH HEIGHT
+    # xwininfo, not xdotool: the latter counts the frame's offset twice under a window manager.
+    read -r X Y WIDTH HEIGHT <<<"$(xwininfo -id "$1" |
+        sed -n 's/^ *Absolute upper-left [XY]: *//p; s/^ *Width: *//p; s/^ *Height: *//p' | tr '\n' ' ')"
+    extents=$(xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.* = //p' | tr -d ' ')
+    [ -n "$extents" ] && IFS=, read -r left right top bottom <<<"$extents"
+    echo "$((X - left)) $((Y - top)) $((WIDTH + left + right)) $((HEIGHT + top + bottom))"
 }
 keys() { # sends keys to a window
     local window=$1
@@ -100,12 +114,13 @@ check_beside() {
     fi
 }
 about_count() { xdotool search --onlyvisible --name "$about_title" 2>/dev/null | wc -l; }
+skips_taskbar() { xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR; }
 
 # comWide sits at 144,16 (25 x 25) in the client area, below the menu bar; the client area
 # is 207 pixels high.
 toggle_layout() {
     local height
-    read -r _ _ _ height <<<"$(geometry "$main")"
+    height=$(xwininfo -id "$main" | sed -n 's/^ *Height: *//p')
     xdotool mousemove --window "$main" 156 $((height - 207 + 28)) click 1
     sleep 0.3
 }
@@ -116,6 +131,11 @@ start
 version
 check_beside "wide layout"
 about=$(find_window "$about_title")
+if skips_taskbar "$about" && ! skips_taskbar "$main"; then
+    pass "the About window asks for no task-bar button, the main window has one"
+else
+    fail "task-bar states: About '$(xprop -id "$about" _NET_WM_STATE)', main '$(xprop -id "$main" _NET_WM_STATE)'"
+fi
 read -r before_x before_y _ <<<"$(geometry "$about")"
 read -r _ _ wide_width _ <<<"$(geometry "$main")"
 toggle_layout
@@ -128,9 +148,11 @@ else
 fi
 version
 check_beside "narrow layout, second command"
+beside=$(geometry "$about" | cut -d' ' -f1-2)
 xdotool windowmove "$about" 40 30
 sleep 0.3
-[ "$(geometry "$about" | cut -d' ' -f1-2)" = "40 30" ] || fail "the About window could not be moved away"
+moved=$(geometry "$about" | cut -d' ' -f1-2)
+[ "$moved" != "$beside" ] || fail "the About window could not be moved away (at $moved)"
 version
 check_beside "second command after the About window was moved away"
 [ "$(about_count)" -eq 1 ] && pass "one About window" || fail "$(about_count) About windows"

@@ -520,8 +520,7 @@ void TestFrmAbout::x11WindowHints()
     xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(about->winId())});
     QVERIFY(xprop.waitForFinished(5000));
     const QString props = QString::fromUtf8(xprop.readAllStandardOutput());
-    // A dialog transient for the program's group: desktops give it no task-bar button but a
-    // normal dialog frame with a title.
+    // A dialog with a normal dialog frame and a title.
     QVERIFY2(props.contains(QLatin1String("_NET_WM_WINDOW_TYPE_DIALOG")), qPrintable(props));
     // Transient for the group leader, not for the main window: no owner to follow.
     const auto windowProperty = [&props](const char *name) {
@@ -537,6 +536,8 @@ void TestFrmAbout::x11WindowHints()
     // Fixed size: the window manager offers no resizing.
     QVERIFY2(props.contains(QLatin1String("program specified minimum size: 273 by 204")), qPrintable(props));
     QVERIFY2(props.contains(QLatin1String("program specified maximum size: 273 by 204")), qPrintable(props));
+    // No task-bar button of its own.
+    QVERIFY2(props.contains(QLatin1String("_NET_WM_STATE(ATOM) = _NET_WM_STATE_SKIP_TASKBAR")), qPrintable(props));
     // No icon of its own.
     QVERIFY2(!props.contains(QLatin1String("_NET_WM_ICON(CARDINAL)")), qPrintable(props));
 }
