@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Photographs the About window beside the scheduler window on a private X server (Xvfb, no
+# window manager, so no frames): opened from the Information menu, once against the wide and
+# once against the narrow layout. Starts the server on a display number it picks itself,
+# runs the program, captures the screen with ImageMagick's import, and stops both again.
+#
+#   scripts/screenshot-about.sh [build-dir] [output-dir]
+#
+# The pictures go to <build-dir>/screenshots/ unless another directory is given.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-${QUIETWATCH_BUILD_DIR:-build}}
+out=${2:-$build/screenshots}
+program=$build/app/quietwatch
+[ -x "$program" ] || { echo "screenshot-about: $program not built" >&2; exit 1; }
+mkdir -p "$out"
+# A power request sent by mistake goes nowhere.
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/quietwatch-screenshot
+
+work=$(mktemp -d)
+xvfb='' app=''
+cleanup() {
+    [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "screenshot-about: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+wait_for() { # prints the id of the first visible window whose title matches
+    local id=''
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) && [ -n "$id" ] && break
+        sleep 0.1
+    done
+    [ -n "$id" ] || { echo "screenshot-about: no window '$1'" >&2; cat "$work/program.log" >&2; exit 1; }
+    echo "$id"
+}
+
+"$program" 2>"$work/program.log" &
+app=$!
+main=$(wait_for '^Quietwatch$')
+sleep 1.2 # a couple of clock ticks
+
+# Both windows, with a small margin round them.
+shoot() {
+    local about=$1 name=$2
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    local left=$X top=$Y right=$((X + WIDTH)) bottom=$((Y + HEIGHT))
+    eval "$(xdotool getwindowgeometry --shell "$about")"
+    ((X + WIDTH > right)) && right=$((X + WIDTH))
+    ((Y + HEIGHT > bottom)) && bottom=$((Y + HEIGHT))
+    import -window root -crop "$((right - left + 16))x$((bottom - top + 16))+$((left - 8))+$((top - 8))" +repage "$out/$name"
+    echo "$out/$name"
+}
+
+xdotool windowfocus --sync "$main" key --clearmodifiers alt+i v
+about=$(wait_for '^ﾊﾞｰｼﾞｮﾝ情報$')
+sleep 0.5
+shoot "$about" about.png
+# Enlarged three times, pixel for pixel, to look at the borders and the etched rule.
+eval "$(xdotool getwindowgeometry --shell "$about")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -filter point -resize 300% "$out/about-3x.png"
+echo "$out/about-3x.png"
+
+# The narrow layout (comWide, 144,16 in the client area below the menu bar), then Version again.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" 156 $((HEIGHT - 207 + 28)) click 1
+sleep 0.5
+xdotool windowfocus --sync "$main" key --clearmodifiers alt+i v
+sleep 0.5
+shoot "$about" about-narrow.png
