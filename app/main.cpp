@@ -2,73 +2,14 @@
 #include "form1.h"
 #include "powercontrol.h"
 #include "powerplatform.h"
+#include "startup.h"
 #include "uifonts.h"
 
-#include <QApplication>
 #include <QPointer>
-#include <QString>
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-// Messages Qt gives while it opens the display. They are held back: if the display cannot
-// be opened, Qt ends with a fatal message and an abort, and the user gets one line from us
-// instead; otherwise they are passed on unchanged.
-struct HeldMessage
-{
-    QtMsgType type;
-    // Source locations and category names are string literals; they outlive the message.
-    const char *file;
-    int line;
-    const char *function;
-    const char *category;
-    QString text;
-};
-
-QtMessageHandler previousHandler = nullptr;
-QList<HeldMessage> heldMessages;
-
-// Where the program looked for a display, as the environment told it.
-QString describeDisplay()
-{
-    QStringList parts;
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const QString value = qEnvironmentVariable(name);
-        if (!value.isEmpty()) {
-            parts << QStringLiteral("%1=%2").arg(QLatin1String(name), value);
-        }
-    }
-    return parts.isEmpty() ? QStringLiteral("DISPLAY is not set") : parts.join(QStringLiteral(", "));
-}
-
-void holdStartupMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (type == QtFatalMsg) {
-        std::fprintf(stderr, "quietwatch: cannot open a display (%s)\n", qPrintable(describeDisplay()));
-        std::fflush(stderr);
-        std::_Exit(EXIT_FAILURE); // Qt would abort right after this handler returns
-    }
-    heldMessages.append({type, context.file, context.line, context.function, context.category, message});
-}
-
-void releaseStartupMessages()
-{
-    qInstallMessageHandler(previousHandler);
-    for (const HeldMessage &held : std::as_const(heldMessages)) {
-        const QMessageLogContext context(held.file, held.line, held.function, held.category);
-        qt_message_output(held.type, context, held.text);
-    }
-    heldMessages.clear();
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
-    previousHandler = qInstallMessageHandler(holdStartupMessage);
-    QApplication app(argc, argv);
-    releaseStartupMessages();
+    const auto app = quietwatch::openApplication(argc, argv, "quietwatch");
 
     quietwatch::installFontSubstitutions();
 

@@ -1,13 +1,12 @@
 #include "form2.h"
-
-#include <QApplication>
+#include "startup.h"
 
 // The time query window as a program of its own: it shows Form2 and ends when it closes.
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    const auto app = quietwatch::openApplication(argc, argv, "quietwatch-timequery");
     quietwatch::Form2 window;
-    QObject::connect(&window, &QDialog::finished, &app, &QCoreApplication::quit);
+    QObject::connect(&window, &QDialog::finished, app.get(), &QCoreApplication::quit);
     window.show();
     return QApplication::exec();
 }

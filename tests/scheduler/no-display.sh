@@ -2,7 +2,7 @@
 # Without a display the program must say so in one line on stderr and exit with 1,
 # not abort. Cases: nothing set, an X display nobody serves, a malformed name, and a
 # Wayland socket that does not exist.
-#   no-display.sh <path to quietwatch>
+#   no-display.sh <path to quietwatch or quietwatch-timequery>
 set -u
 program=$1
 failures=0
@@ -18,7 +18,7 @@ check() {
     rc=$?
     local lines
     lines=$(printf '%s\n' "$err" | grep -c .)
-    if [ "$rc" -eq 1 ] && [ "$lines" -eq 1 ] && [[ $err == "quietwatch: cannot open a display ("*")" ]]; then
+    if [ "$rc" -eq 1 ] && [ "$lines" -eq 1 ] && [[ $err == "$(basename "$program"): cannot open a display ("*")" ]]; then
         echo "PASS $what: $err"
     else
         echo "FAIL $what: exit $rc, $lines line(s) on stderr:"
