@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t kTransmitSecondsOffset = 40;
 constexpr std::int64_t kSecondsFrom1900To1970 = 2208988800;
 constexpr std::int64_t kSecondsPerEra = std::int64_t{1} << 32;
-constexpr std::int64_t kJapanOffsetSeconds = 9 * 3600;
+constexpr std::int64_t kJapanOffsetSeconds = std::int64_t{9} * 3600;
 } // namespace
 
 std::array<std::uint8_t, kSntpRequestSize> makeSntpRequest()
