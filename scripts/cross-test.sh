@@ -53,9 +53,12 @@ cmd_build() {
     local generator=()
     command -v ninja >/dev/null && generator=(-G Ninja)
     [ -f "$build_dir/CMakeCache.txt" ] && generator=()
+    # Optimised as the program is, without debug information (a fifth less compile time and a
+    # fifth of the size); -O2, as GCC 12's -O3 warns falsely inside libstdc++ (-Wrestrict).
     cmake -S "$source_dir" -B "$build_dir" "${generator[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_BUILD_TESTS=ON >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+        -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_BUILD_TESTS=ON >/dev/null
     cmake --build "$build_dir"
 }
 
