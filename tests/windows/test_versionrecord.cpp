@@ -81,18 +81,20 @@ TEST(Resources, VersionRecordIsFiledAsJapanese)
               nullptr);
 }
 
+// Resource names as FindResourceA takes them: "#n" for a numbered one.
+BOOL CALLBACK collectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR list)
+{
+    auto &names = *reinterpret_cast<std::vector<std::string> *>(list);
+    names.push_back(IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name)) : name);
+    return TRUE;
+}
+
 // Explorer shows a program file's first icon group; it holds the 32 x 32 window icon.
 TEST(Resources, FileIconHasThe32PixelImage)
 {
     std::vector<std::string> groups;
-    ::EnumResourceNamesA(
-        nullptr, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */,
-        [](HMODULE, LPCSTR, LPSTR name, LONG_PTR list) -> BOOL {
-            auto &names = *reinterpret_cast<std::vector<std::string> *>(list);
-            names.push_back(IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name)) : name);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&groups));
+    ::EnumResourceNamesA(nullptr, MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, &collectName,
+                         reinterpret_cast<LONG_PTR>(&groups));
     ASSERT_FALSE(groups.empty()) << "no icon in the program file";
 
     HRSRC found = ::FindResourceA(nullptr, groups.front().c_str(), MAKEINTRESOURCEA(14));
