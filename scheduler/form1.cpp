@@ -76,7 +76,10 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, i
 
 QLineEdit *targetBox(QWidget *parent, const char *name, int left, int top, int width, int height)
 {
-    auto *t = place(new QLineEdit(qs(texts::kNotSet), parent), name, left, top, width, height);
+    // The text is set once the box has its parent's font: a box built with its text lays the
+    // text out in the application's font first, and loads that font's Japanese fallbacks.
+    auto *t = place(new QLineEdit(parent), name, left, top, width, height);
+    t->setText(qs(texts::kNotSet));
     t->setReadOnly(true); // only Set and Clear write it; the user may still select and copy
     t->setCursorPosition(0);
     return t;
@@ -177,10 +180,10 @@ void Form1::createControls()
     Label6 = label(client, "Label6", QStringLiteral("時刻："), 240, 390, 450, 180);
     Label5 = label(client, "Label5", QStringLiteral("日時："), 240, 140, 480, 180);
     l2 = label(client, "l2", qs(texts::kInitialClockDate), 720, 120, 390, 195);
-    l2->setFont(designFont(kPGothic, 9.75));
+    l2->setFont(installedDesignFont(kPGothic, 9.75));
     l2->adjustSize();
     l1 = label(client, "l1", qs(texts::kInitialClockTime), 720, 360, 960, 225);
-    l1->setFont(designFont(kGothic, 11.25));
+    l1->setFont(installedDesignFont(kGothic, 11.25));
     l1->adjustSize();
 
     txt2 = targetBox(Frame1, "txt2", 720, 840, 1455, 270);
