@@ -28,7 +28,7 @@ if run "build" "$here/build.sh" build; then
 fi
 if run "build-asan" "$here/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DQUIETWATCH_SANITIZE=ON; then
     # The cross build runs Windows code under Wine and the checks read source: neither is native code to instrument.
-    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
         run "tests (sanitizers)" ctest_in build-asan -E '^(windows|checks)\.'
 fi
 if CXX=clang++ run "build-fuzz" "$here/build.sh" build-fuzz -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_FUZZ=ON; then

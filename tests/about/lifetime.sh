@@ -62,9 +62,10 @@ window_gone() {
     done
     return 1
 }
-# Waits up to five seconds for the program to end; prints its exit status.
+# Waits up to twenty seconds for the program to end (a sanitizer build's leak check at exit
+# is slow on a loaded machine); prints its exit status.
 ended() {
-    for _ in $(seq 50); do
+    for _ in $(seq 200); do
         if ! kill -0 "$app" 2>/dev/null; then
             wait "$app"
             echo $?
