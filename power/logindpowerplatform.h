@@ -18,7 +18,13 @@ public:
     using ConnectionFactory = std::function<QDBusConnection()>;
 
     // The connection is made on the first request only: an idle program never touches D-Bus.
-    explicit LogindPowerPlatform(ConnectionFactory connect = &QDBusConnection::systemBus);
+    explicit LogindPowerPlatform(ConnectionFactory connect = &answeringSystemBus);
+
+    // The system bus, or a connection that is not connected when the bus's socket does not
+    // answer a greeting within half a second. Qt connects on the caller's thread and libdbus
+    // waits without limit for a bus that accepts the connection but never answers (a hung or
+    // stopped daemon); that wait would freeze the window for good.
+    static QDBusConnection answeringSystemBus();
 
     int platformCode() override { return 1; }
     std::optional<TokenHandle> openProcessToken(std::uint32_t) override { return std::nullopt; }
