@@ -27,20 +27,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "screenshot-about: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+source tests/support/xserver.sh
+xserver_start 1024x768 || exit 1
 
 wait_for() { # prints the id of the first visible window whose title matches
-    local id=''
-    for _ in $(seq 100); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) && [ -n "$id" ] && break
-        sleep 0.1
-    done
-    [ -n "$id" ] || { echo "screenshot-about: no window '$1'" >&2; cat "$work/program.log" >&2; exit 1; }
-    echo "$id"
+    window_wait "$1" || { echo "screenshot-about: no window '$1'" >&2; cat "$work/program.log" >&2; exit 1; }
 }
 
 "$program" 2>"$work/program.log" &

@@ -25,21 +25,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# -displayfd: the server takes the first free display number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "screenshot-form1: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+source tests/support/xserver.sh
+xserver_start 800x600 || exit 1
 
 "$program" 2>"$work/program.log" &
 app=$!
-window=''
-for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name '^Quietwatch$' 2>/dev/null | head -n1) && [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "screenshot-form1: the window did not appear" >&2; cat "$work/program.log" >&2; exit 1; }
+window=$(window_wait '^Quietwatch$') || { echo "screenshot-form1: the window did not appear" >&2; cat "$work/program.log" >&2; exit 1; }
 sleep 1.2 # a couple of clock ticks
 
 # The window stands at a fixed place; the crop leaves room for the open menu.

@@ -32,11 +32,8 @@ fail() {
 }
 pass() { echo "PASS: $*"; }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "lifetime: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+source "$(dirname "$0")/../support/xserver.sh"
+xserver_start 1024x768 || exit 1
 if [ -n "$wm" ]; then
     $wm >"$work/wm.log" 2>&1 &
     wm_pid=$!
@@ -44,16 +41,6 @@ if [ -n "$wm" ]; then
     for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
 fi
 
-# Waits for a visible window whose title matches; prints its id.
-find_window() {
-    local id
-    for _ in $(seq 50); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
 # True once no visible window matches the title (within about two seconds).
 window_gone() {
     for _ in $(seq 20); do
@@ -94,7 +81,7 @@ keys() { # sends keys to a window
 start() {
     "$program" 2>"$work/program.log" &
     app=$!
-    main=$(find_window '^Quietwatch$') || {
+    main=$(window_wait '^Quietwatch$') || {
         echo "lifetime: the main window did not appear" >&2
         cat "$work/program.log" >&2
         exit 1
@@ -105,7 +92,7 @@ version() { keys "$main" alt+i v; }
 # Without a window manager there is no frame: the outer edges are the window's own.
 check_beside() {
     local what=$1 about mx my mw ax ay
-    about=$(find_window "$about_title") || { fail "$what: no About window"; return; }
+    about=$(window_wait "$about_title") || { fail "$what: no About window"; return; }
     read -r mx my mw _ <<<"$(geometry "$main")"
     read -r ax ay _ <<<"$(geometry "$about")"
     if [ "$ax" -eq $((mx + mw)) ] && [ "$ay" -eq "$my" ]; then
@@ -131,7 +118,7 @@ toggle_layout() {
 start
 version
 check_beside "wide layout"
-about=$(find_window "$about_title")
+about=$(window_wait "$about_title")
 if skips_taskbar "$about" && ! skips_taskbar "$main"; then
     pass "the About window asks for no task-bar button, the main window has one"
 else
@@ -168,7 +155,7 @@ fi
 # 2. The Exit button with the About window open: the program waits for the About window.
 start
 version
-about=$(find_window "$about_title") || fail "no About window"
+about=$(window_wait "$about_title") || fail "no About window"
 keys "$main" alt+x
 window_gone '^Quietwatch$' && pass "the Exit button closes the main window" || fail "the main window stays"
 sleep 1

@@ -20,13 +20,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# -displayfd: the server picks a free display number itself and reports it on fd 3.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+source "$(dirname "$0")/../support/xserver.sh"
+xserver_start 800x600 || { echo "FAIL: no X server"; exit 1; }
+unset QT_QPA_PLATFORM
 
 failures=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
@@ -36,12 +32,7 @@ windows() { xdotool search --onlyvisible --pid "$app" --name '.' 2>/dev/null | w
 start() {
     "$program" 2>"$work/program.log" &
     app=$!
-    main=''
-    for _ in $(seq 100); do
-        main=$(xdotool search --onlyvisible --pid "$app" --name '^Quietwatch$' 2>/dev/null | head -n1)
-        [ -n "$main" ] && return 0
-        sleep 0.1
-    done
+    main=$(window_wait '^Quietwatch$' "$app") && return 0
     fail "the window did not appear"
     cat "$work/program.log"
     return 1

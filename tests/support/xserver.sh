@@ -1,0 +1,31 @@
+# Shell helpers for programs run on a private X server; source this file.
+# The caller owns a scratch folder in $work and stops the server itself (its pid is in
+# $xvfb after xserver_start).
+
+# xserver_start [WIDTHxHEIGHT]: Xvfb on the first free display number (the server picks it
+# and reports it on fd 3), exported as DISPLAY.
+xserver_start() {
+    Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb=$!
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    if [ ! -s "$work/display" ]; then
+        echo "Xvfb did not start" >&2
+        cat "$work/xvfb.log" >&2
+        return 1
+    fi
+    export DISPLAY=":$(head -n1 "$work/display")"
+    unset WAYLAND_DISPLAY
+}
+
+# window_wait TITLE_REGEX [PID]: prints the id of the first visible window whose title
+# matches (of that process, if given), waiting up to ten seconds; fails if none shows.
+window_wait() {
+    local id='' by_pid=()
+    [ -n "${2:-}" ] && by_pid=(--pid "$2")
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible "${by_pid[@]}" --name "$1" 2>/dev/null | head -n1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
