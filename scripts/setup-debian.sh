@@ -9,7 +9,7 @@ packages=(
     # fonts metric-compatible with the Japanese UI fonts
     fonts-ipafont-gothic
     # tests
-    libgtest-dev googletest python3-dbusmock dbus-daemon xvfb xauth xdotool x11-utils faketime
+    libgtest-dev googletest python3-dbusmock dbus-daemon xvfb xauth xdotool x11-utils faketime xclip
     desktop-file-utils appstream imagemagick openbox
     # checks: sanitizers, fuzzing, static analysis
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck
