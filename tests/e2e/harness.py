@@ -130,13 +130,14 @@ def read_line(stream, timeout):
 
 
 class Display:
-    """A private Xvfb. No window manager."""
+    """A private Xvfb: no window manager, and no reset when its last client leaves."""
 
     def __init__(self, processes, workdir):
         read_end, write_end = os.pipe()
         self.process = processes.start(
-            ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
+            ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x1024x24', '-nolisten', 'tcp', '-noreset'],
             pass_fds=(write_end,), log=os.path.join(workdir, 'xvfb.log'))
+        self.log = os.path.join(workdir, 'xvfb.log')
         os.close(write_end)
         with os.fdopen(read_end, 'rb', buffering=0) as pipe:
             number = read_line(pipe, 20)
@@ -144,12 +145,22 @@ class Display:
             raise RuntimeError('Xvfb did not report a display')
         self.name = ':' + number
         self.env = dict(os.environ, DISPLAY=self.name)
+        # The server answers a client before any program of the test needs it.
+        if not wait_for(lambda: self.run('xdpyinfo', check=False, with_status=True)[0] == 0, 20, 0.1):
+            raise RuntimeError('Xvfb on %s does not answer\n%s' % (self.name, self.state()))
 
-    def run(self, *args, check=True, timeout=20):
+    def state(self):
+        """What the X server is doing, for a failure message."""
+        with open(self.log, errors='replace') as f:
+            log = f.read()[-2000:]
+        return 'Xvfb %s on %s (exit code %s); its log:\n%s' % (self.process.pid, self.name, self.process.poll(), log)
+
+    def run(self, *args, check=True, timeout=20, with_status=False):
         result = subprocess.run(args, env=self.env, capture_output=True, timeout=timeout)
         if check and result.returncode != 0:
             raise RuntimeError('%s failed: %s' % (' '.join(args), result.stderr.decode(errors='replace')))
-        return result.stdout.decode(errors='replace')
+        output = result.stdout.decode(errors='replace')
+        return (result.returncode, output) if with_status else output
 
     def windows(self, pid, name='.'):
         """The visible, titled windows of a process whose title matches the regular expression name."""
@@ -304,8 +315,8 @@ class Program:
         wait_for(lambda: self.case.display.windows(self.pid, name) or self.process.poll() is not None, timeout, 0.1)
         windows = self.case.display.windows(self.pid, name)
         if not windows:
-            raise AssertionError('%s: no window titled %r (exit code %s)\n%s'
-                                 % (self.name, name, self.process.poll(), self.output()))
+            raise AssertionError('%s: no window titled %r (exit code %s)\n%s\n%s'
+                                 % (self.name, name, self.process.poll(), self.output(), self.case.display.state()))
         return windows[0]
 
     def exit_code(self, timeout):
@@ -324,7 +335,7 @@ class Case(unittest.TestCase):
     system_bus = True
 
     def setUp(self):
-        require('Xvfb', 'xdotool', 'xwininfo', 'xclip', 'dbus-daemon', FAKETIME_LIBRARY)
+        require('Xvfb', 'xdpyinfo', 'xdotool', 'xwininfo', 'xprop', 'xclip', 'dbus-daemon', FAKETIME_LIBRARY)
         self.processes = Processes()
         self.addCleanup(self.processes.stop_all)
         temporary = tempfile.TemporaryDirectory(prefix='quietwatch-e2e-')

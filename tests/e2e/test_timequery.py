@@ -23,7 +23,7 @@ class TimeQuery(Case):
     system_bus = False
 
     def setUp(self):
-        super().setUp()
+        # The port first: without it nothing else is worth starting.
         self.peer = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.addCleanup(self.peer.close)
         try:
@@ -37,6 +37,7 @@ class TimeQuery(Case):
                 self.fail(message)
             self.skipTest(message)
 
+        super().setUp()
         self.program = self.start('QUIETWATCH_TIMEQUERY')
         self.window = self.program.window('.')
         self.assertEqual(self.display.title(self.window), TITLE)
