@@ -15,6 +15,9 @@ xserver_start() {
     fi
     export DISPLAY=":$(head -n1 "$work/display")"
     unset WAYLAND_DISPLAY
+    # No session bus: with none set, libdbus would autolaunch a session daemon for Qt's
+    # accessibility bridge, and that daemon outlives the test.
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/quietwatch-session-bus
 }
 
 # window_wait TITLE_REGEX [PID]: prints the id of the first visible window whose title
