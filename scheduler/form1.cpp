@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,10 +58,49 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, int left, 
     return l;
 }
 
-void setLabelText(QLabel *l, const QString &text)
+bool isAsciiDigit(QChar c)
 {
-    if (l->text() != text) {
-        l->setText(text);
+    return c >= u'0' && c <= u'9';
+}
+
+// Whether two texts are the same but for the digits in them.
+bool differOnlyInDigits(QStringView a, QStringView b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (isAsciiDigit(a[i]) != isAsciiDigit(b[i]) || (!isAsciiDigit(a[i]) && a[i] != b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether all ten digits of a font are equally wide (tabular figures).
+bool hasTabularDigits(const QFont &font)
+{
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(QLatin1Char('0'));
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) != width) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Labels size themselves to their text. The clock's next second differs from the last
+// only in its digits; where the label's digits are equally wide the size stays, and
+// measuring it again would cost as much as painting the label, once a second.
+void setLabelText(QLabel *l, const QString &text, bool tabularDigits = false)
+{
+    const QString previous = l->text();
+    if (previous == text) {
+        return;
+    }
+    l->setText(text);
+    if (!tabularDigits || !differOnlyInDigits(previous, text)) {
         l->adjustSize();
     }
 }
@@ -185,6 +225,11 @@ void Form1::createControls()
     l1 = label(client, "l1", qs(texts::kInitialClockTime), 720, 360, 960, 225);
     l1->setFont(installedDesignFont(kGothic, 11.25));
     l1->adjustSize();
+    // It fills its own background (the window's colour), so its repaint each second leaves
+    // the window behind it alone.
+    l1->setAutoFillBackground(true);
+    m_l1TabularDigits = hasTabularDigits(l1->font());
+    m_l2TabularDigits = hasTabularDigits(l2->font());
 
     txt2 = targetBox(Frame1, "txt2", 720, 840, 1455, 270);
     txt1 = targetBox(Frame1, "txt1", 720, 240, 1455, 270);
@@ -278,8 +323,8 @@ void Form1::load()
 void Form1::tick()
 {
     m_schedule.tick(actionChoice());
-    setLabelText(l1, qs(m_schedule.clockTime()));
-    setLabelText(l2, qs(m_schedule.clockDate()));
+    setLabelText(l1, qs(m_schedule.clockTime()), m_l1TabularDigits);
+    setLabelText(l2, qs(m_schedule.clockDate()), m_l2TabularDigits);
 }
 
 void Form1::setTarget()

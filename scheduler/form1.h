@@ -66,6 +66,8 @@ private:
     QLabel *Label5 = nullptr;
     QLabel *l2 = nullptr;
     QLabel *l1 = nullptr;
+    bool m_l1TabularDigits = false; // every digit of the clock labels' faces equally wide
+    bool m_l2TabularDigits = false;
 
     // Inside Frame1.
     QLineEdit *txt2 = nullptr;

@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 
 namespace quietwatch {
 
@@ -35,10 +36,11 @@ inline QString installedFace(const QString &family)
     candidates += QFont::substitutes(family); // kept in lower case
     const QStringList installed = QFontDatabase::families();
     for (const QString &candidate : std::as_const(candidates)) {
-        for (const QString &name : installed) {
-            if (name.compare(candidate, Qt::CaseInsensitive) == 0) {
-                return name;
-            }
+        const auto match = std::find_if(installed.cbegin(), installed.cend(), [&candidate](const QString &name) {
+            return name.compare(candidate, Qt::CaseInsensitive) == 0;
+        });
+        if (match != installed.cend()) {
+            return *match;
         }
     }
     return {};
