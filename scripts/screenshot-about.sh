@@ -17,16 +17,6 @@ mkdir -p "$out"
 # A power request sent by mistake goes nowhere.
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/quietwatch-screenshot
 
-work=$(mktemp -d)
-xvfb='' app=''
-cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 source tests/support/xserver.sh
 xserver_start 1024x768 || exit 1
 

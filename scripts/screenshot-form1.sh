@@ -15,16 +15,6 @@ program=$build/app/quietwatch
 [ -x "$program" ] || { echo "screenshot-form1: $program not built" >&2; exit 1; }
 mkdir -p "$out"
 
-work=$(mktemp -d)
-xvfb='' app=''
-cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 source tests/support/xserver.sh
 xserver_start 800x600 || exit 1
 

@@ -14,17 +14,6 @@ wm=${2:-}
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/quietwatch-test
 export QT_QPA_PLATFORM=xcb
 
-work=$(mktemp -d)
-xvfb='' app='' wm_pid=''
-cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 failures=0
 fail() {
     echo "FAIL: $*"

@@ -10,16 +10,6 @@ for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-xvfb='' app=''
-cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$(dirname "$0")/../support/xserver.sh"
 xserver_start 800x600 || { echo "FAIL: no X server"; exit 1; }
 unset QT_QPA_PLATFORM

@@ -1,6 +1,19 @@
-# Shell helpers for programs run on a private X server; source this file.
-# The caller owns a scratch folder in $work and stops the server itself (its pid is in
-# $xvfb after xserver_start).
+# Shell helpers for programs run on a private X server; source this file. Sourcing makes a
+# scratch folder ($work) and an exit trap that stops whatever of the program ($app), the
+# window manager ($wm_pid) and the X server ($xvfb) the caller started, then removes $work.
+
+work=$(mktemp -d)
+xvfb='' app='' wm_pid=''
+xserver_cleanup() {
+    local pid
+    for pid in "$app" "$wm_pid" "$xvfb"; do
+        [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    done
+    wait 2>/dev/null
+    rm -rf "$work"
+    return 0
+}
+trap xserver_cleanup EXIT
 
 # xserver_start [WIDTHxHEIGHT]: Xvfb on the first free display number (the server picks it
 # and reports it on fd 3), exported as DISPLAY.
