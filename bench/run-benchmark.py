@@ -571,11 +571,11 @@ def main():
                 rows, miss = summarise("quietwatch", results)
                 print_table("quietwatch / baseline main window", "quietwatch", rows, args.runs)
                 if args.instructions:
-                    results["instructions"], miss = compare_instructions(
-                        "scheduler", [str(programs["baseline"])] + latin, [str(programs["quietwatch"])],
+                    results["instructions"], counted_miss = compare_instructions(
+                        "quietwatch", [str(programs["baseline"])] + latin, [str(programs["quietwatch"])],
                         args.instructions, xwatcher, env, workdir, log, args.settle_seconds, args.idle_seconds,
                         args.verbose)
-                    missed += miss
+                    missed += counted_miss
                 everything["scheduler"] = results
                 missed += miss
             if args.only in (None, "timequery"):
@@ -588,10 +588,10 @@ def main():
                 rows, miss = summarise("quietwatch-timequery", results)
                 print_table("quietwatch-timequery / baseline dialog", "timequery", rows, args.runs)
                 if args.instructions:
-                    results["instructions"], miss = compare_instructions(
-                        "timequery", [str(programs["baseline"]), "--dialog"] + latin, [str(programs["timequery"])],
+                    results["instructions"], counted_miss = compare_instructions(
+                        "quietwatch-timequery", [str(programs["baseline"]), "--dialog"] + latin, [str(programs["timequery"])],
                         args.instructions, xwatcher, env, workdir, log, args.settle_seconds, 0, args.verbose)
-                    missed += miss
+                    missed += counted_miss
                 everything["timequery"] = results
                 missed += miss
             busy = [r["machine_busy"] for sides in everything.values() for side, rs in sides.items()
