@@ -29,7 +29,7 @@ inline void installFontSubstitutions()
 // The installed face that stands for a design face: the design face itself or the first
 // of its stand-ins (installFontSubstitutions) that is installed; empty when none is.
 // Asking Qt for a face it does not have, or for a list of faces, makes it sort every
-// installed font for fallbacks once per script of every caption: a third of the start-up.
+// installed font for fallbacks once per script of every caption: a fifth of the start-up.
 inline QString installedFace(const QString &family)
 {
     QStringList candidates{family};
