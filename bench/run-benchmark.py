@@ -301,15 +301,20 @@ def measure(xwatcher, command, env, settle, idle_seconds, log):
             after = cpu_snapshot(process.pid)
             result.update(idle_cost(before, after, idle_seconds))
     finally:
-        process.send_signal(signal.SIGTERM)
-        try:
-            process.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+        stop(process, timeout=5)
     busy1 = machine_busy()
     result["machine_busy"] = (busy1[0] - busy0[0]) / max(1, busy1[1] - busy0[1])
     return result
+
+
+def stop(process, timeout):
+    """Ends a measured program: SIGTERM, then SIGKILL if it has not gone within timeout seconds."""
+    process.send_signal(signal.SIGTERM)
+    try:
+        process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
 
 
 def callgrind_dump(pid, path):
@@ -348,12 +353,7 @@ def count_instructions(xwatcher, command, env, workdir, log, settle, idle_second
             result["idle_per_s"] = callgrind_dump(process.pid, Path(f"{out}.{process.pid}.3")) / idle_seconds
         return result
     finally:
-        process.send_signal(signal.SIGTERM)
-        try:
-            process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+        stop(process, timeout=30)
 
 
 def compare_instructions(name, baseline, subject, runs, xwatcher, env, workdir, log, settle, idle_seconds,

@@ -303,8 +303,8 @@ void Form1::fixGeometry()
 {
     // The client area is measured below the menu bar; the menu bar sits above it.
     const QSize client(px(kClientWidth), px(kClientHeight));
-    const int menuHeight = menuBar()->heightForWidth(client.width()) > 0 ? menuBar()->heightForWidth(client.width())
-                                                                         : menuBar()->sizeHint().height();
+    const int heightForWidth = menuBar()->heightForWidth(client.width());
+    const int menuHeight = heightForWidth > 0 ? heightForWidth : menuBar()->sizeHint().height();
     setFixedSize(client.width(), client.height() + menuHeight);
     // The start position is fixed: neither centred nor chosen by the system.
     setGeometry(QRect(QPoint(px(kClientLeft), px(kClientTop) - menuHeight), size()));
