@@ -1,30 +1,32 @@
 #pragma once
 
 // Linux: systemd-logind over the system bus. There is no privilege step (the platform
-// code is not NT); polkit decides whether the caller may power off. The request is
-// sent without waiting for its answer, so a missing, refusing or hung logind costs
-// the caller nothing and stays silent.
+// code is not NT); polkit decides whether the caller may power off.
+//
+// A request is handed to a sender thread of its own and the caller returns at once: a bus
+// may take any time to connect, or never answer at all, and the window must keep ticking
+// meanwhile. Missing, refusing and hung buses all stay silent.
 
 #include "powercontrol.h"
 
-#include <QDBusConnection>
-#include <functional>
+#include <memory>
+#include <string>
 
 namespace quietwatch {
 
 class LogindPowerPlatform final : public PowerPlatform
 {
 public:
-    using ConnectionFactory = std::function<QDBusConnection()>;
+    // busAddress: a D-Bus address list, tried in turn by libdbus itself. Nothing connects
+    // and no thread starts until the first request: an idle program never touches D-Bus.
+    explicit LogindPowerPlatform(std::string busAddress = systemBusAddress());
+    // Gives a request still on its way a short grace to go out, then lets its sender go.
+    ~LogindPowerPlatform() override;
+    LogindPowerPlatform(const LogindPowerPlatform &) = delete;
+    LogindPowerPlatform &operator=(const LogindPowerPlatform &) = delete;
 
-    // The connection is made on the first request only: an idle program never touches D-Bus.
-    explicit LogindPowerPlatform(ConnectionFactory connect = &answeringSystemBus);
-
-    // The system bus, or a connection that is not connected when the bus's socket does not
-    // answer a greeting within half a second. Qt connects on the caller's thread and libdbus
-    // waits without limit for a bus that accepts the connection but never answers (a hung or
-    // stopped daemon); that wait would freeze the window for good.
-    static QDBusConnection answeringSystemBus();
+    // DBUS_SYSTEM_BUS_ADDRESS, or libdbus's own default for the system bus.
+    static std::string systemBusAddress();
 
     int platformCode() override { return 1; }
     std::optional<TokenHandle> openProcessToken(std::uint32_t) override { return std::nullopt; }
@@ -34,11 +36,14 @@ public:
         return false;
     }
     void closeHandle(TokenHandle) override {}
-    // 8 calls Manager.PowerOff(true), 2 calls Manager.Reboot(true); other flags do nothing.
+    // 8 asks for Manager.PowerOff(true), 2 for Manager.Reboot(true); other flags do nothing.
+    // Returns without waiting: the sender connects and sends on its own thread.
     void exitWindows(ExitFlags flags, std::uint32_t reason) override;
 
+    class Sender;
+
 private:
-    ConnectionFactory m_connect;
+    std::shared_ptr<Sender> m_sender; // shared with its thread, which may outlive this object
 };
 
 } // namespace quietwatch

@@ -19,7 +19,6 @@ class TestLogindPowerPlatform : public QObject
 private slots:
     void initTestCase();
     void shutNowAndRebootNowReachLogindOnTheSystemBus();
-    void missingLogindIsSilentAndQuick();
     void refusedPowerOffIsSilentAndQuick();
     void otherFlagsSendNothing();
 
@@ -31,7 +30,7 @@ void TestLogindPowerPlatform::initTestCase()
 {
     m_bus = std::make_unique<PrivateBus>();
     QVERIFY2(!m_bus->address().isEmpty(), "dbus-daemon did not start");
-    // The product's own connection is QDBusConnection::systemBus(), which must follow this variable.
+    // The product's default address must follow this variable.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus->address().toUtf8());
     QVERIFY2(m_bus->startLogindMock(), "the logind mock did not appear on the bus");
 }
@@ -47,7 +46,7 @@ void TestLogindPowerPlatform::shutNowAndRebootNowReachLogindOnTheSystemBus()
     elapsed.start();
     power.ShutNow();
     power.RebootNow();
-    QVERIFY(elapsed.elapsed() < 1000);
+    QVERIFY(elapsed.elapsed() < 100); // handed to the sender, never waited for
 
     QTRY_COMPARE_WITH_TIMEOUT(PrivateBus::callCount(observer, QStringLiteral("PowerOff")), 1, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(PrivateBus::callCount(observer, QStringLiteral("Reboot")), 1, 5000);
@@ -63,29 +62,6 @@ void TestLogindPowerPlatform::shutNowAndRebootNowReachLogindOnTheSystemBus()
         QCOMPARE(calls.first().size(), 1);
         QCOMPARE(calls.first().first().toBool(), true);
     }
-}
-
-void TestLogindPowerPlatform::missingLogindIsSilentAndQuick()
-{
-    PrivateBus emptyBus; // a bus with no logind on it
-    QVERIFY(!emptyBus.address().isEmpty());
-    const QString address = emptyBus.address();
-    LogindPowerPlatform platform([address] { return QDBusConnection::connectToBus(address, QStringLiteral("empty")); });
-    PowerControl power(platform);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    power.ShutNow();
-    power.RebootNow();
-    QCoreApplication::processEvents();
-    QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
-
-    // And with no bus at all.
-    LogindPowerPlatform nowhere([] {
-        return QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no"));
-    });
-    elapsed.restart();
-    PowerControl(nowhere).ShutNow();
-    QVERIFY(elapsed.elapsed() < 1000);
 }
 
 void TestLogindPowerPlatform::refusedPowerOffIsSilentAndQuick()
