@@ -802,6 +802,7 @@ void TestForm1::fileExitClosesTheAboutWindowToo()
 {
     QFETCH(bool, aboutOpen);
     if (aboutOpen) {
+        m_window->move(20, 40); // where the About window fits beside it on the 800-pixel offscreen screen
         child<QAction>("mnuInfomationVersion")->trigger();
         QVERIFY(frmAbout::instance());
         // It stands against the main window's right edge.
