@@ -1,6 +1,5 @@
 // Preloaded into a program under test: a resolver that never answers. Every name lookup
-// of the process blocks for good, as behind a name server that takes the question and
-// never replies.
+// of the process blocks for good.
 
 #include <netdb.h>
 #include <unistd.h>
