@@ -2,6 +2,7 @@
 
 #include "taskbarhint.h"
 #include "uifonts.h"
+#include "windowplace.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -10,6 +11,8 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <vector>
 
 namespace quietwatch {
 
@@ -122,8 +125,23 @@ frmAbout *frmAbout::showBeside(const QWidget &mainWindow)
         openWindow = new frmAbout;
     }
     // On a top-level window move() places the outer frame, like frameGeometry() reads it.
+    // Until the About window has been shown its frame is unknown; the main window's frame,
+    // drawn by the same window manager, stands in for it.
     const QRect outer = mainWindow.frameGeometry();
-    openWindow->move(outer.left() + outer.width(), outer.top());
+    const QSize mainFrame = outer.size() - mainWindow.geometry().size();
+    const QSize aboutOuter =
+        openWindow->isVisible() ? openWindow->frameGeometry().size() : openWindow->size() + mainFrame;
+    std::vector<ScreenRect> areas;
+    const QScreen *mainScreen = mainWindow.screen();
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        // The main window's screen first: of two equally near places, its own wins.
+        areas.insert(screen == mainScreen ? areas.begin() : areas.end(),
+                     ScreenRect{area.left(), area.top(), area.width(), area.height()});
+    }
+    const ScreenPoint place = aboutWindowPlace({outer.left(), outer.top(), outer.width(), outer.height()},
+                                               aboutOuter.width(), aboutOuter.height(), areas);
+    openWindow->move(place.x, place.y);
     openWindow->show();
     if (wasOpen) {
         // Shown once more: in front of the main window again.

@@ -22,7 +22,8 @@ public:
 
     // The Version command: creates the one About window if there is none, puts its left
     // edge at the main window's right edge (left + outer width) and its top at the main
-    // window's top, and shows it without blocking. Returns the window.
+    // window's top, moved back onto the screen where it would leave it, and shows it
+    // without blocking. Returns the window.
     static frmAbout *showBeside(const QWidget &mainWindow);
     // Closes the About window if one is open; nothing otherwise.
     static void closeIfOpen();

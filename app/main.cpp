@@ -7,9 +7,9 @@
 
 #include <QPointer>
 
-int main(int argc, char *argv[])
+int main(int /*argc*/, char *argv[])
 {
-    const auto app = quietwatch::openApplication(argc, argv, "quietwatch");
+    const auto app = quietwatch::openApplication(argv[0], "quietwatch");
 
     quietwatch::installFontSubstitutions();
 

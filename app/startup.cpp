@@ -2,8 +2,10 @@
 
 #include <QList>
 #include <QString>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -62,11 +64,17 @@ void releaseStartupMessages()
 
 namespace quietwatch {
 
-std::unique_ptr<QApplication> openApplication(int &argc, char **argv, const char *name)
+std::unique_ptr<QApplication> openApplication(char *programPath, const char *name)
 {
+    // Qt keeps these for the application's lifetime. A process started without even a
+    // program name (argc 0) is given the name.
+    static std::string path = programPath != nullptr ? programPath : name;
+    static int argc = 1;
+    static std::array<char *, 2> argv{path.data(), nullptr};
+
     programName = name;
     previousHandler = qInstallMessageHandler(holdStartupMessage);
-    auto app = std::make_unique<QApplication>(argc, argv);
+    auto app = std::make_unique<QApplication>(argc, argv.data());
     releaseStartupMessages();
     return app;
 }

@@ -32,14 +32,17 @@ void Schedule::Clear()
     m_targetTime.clear();
 }
 
-bool Schedule::tick(Action choiceNow)
+void Schedule::readClock()
 {
     // One reading for both texts: two readings could straddle midnight and pair the new
     // day's date with the old day's 23:59:59.
     const LocalDateTime now = m_clock.now();
     m_clockTime = timeText(now);
     m_clockDate = dateText(now.date);
+}
 
+bool Schedule::fireIfDue(Action choiceNow)
+{
     // Both comparisons are always made.
     const bool dateMatches = textsEqualIgnoringCase(m_targetDate, m_clockDate);
     const bool timeMatches = textsEqualIgnoringCase(m_targetTime, m_clockTime);

@@ -45,7 +45,15 @@ public:
     void Clear();
     // One timer tick: reads the clock once, renews the clock texts and, when both target
     // texts equal them, asks for the action chosen now. Returns whether it fired.
-    bool tick(Action choiceNow);
+    bool tick(Action choiceNow)
+    {
+        readClock();
+        return fireIfDue(choiceNow);
+    }
+    // The tick's two halves, for a window that shows the new clock texts before a request
+    // goes out, so the clock never shows the previous second while the machine shuts down.
+    void readClock();
+    bool fireIfDue(Action choiceNow);
 
     const std::string &targetDate() const { return m_targetDate; }
     const std::string &targetTime() const { return m_targetTime; }

@@ -322,9 +322,11 @@ void Form1::load()
 
 void Form1::tick()
 {
-    m_schedule.tick(actionChoice());
+    // The clock shows the target's second before the request for it goes out.
+    m_schedule.readClock();
     setLabelText(l1, qs(m_schedule.clockTime()), m_l1TabularDigits);
     setLabelText(l2, qs(m_schedule.clockDate()), m_l2TabularDigits);
+    m_schedule.fireIfDue(actionChoice());
 }
 
 void Form1::setTarget()

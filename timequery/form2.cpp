@@ -104,6 +104,17 @@ QString Form2::logText() const
     return txtlog->toPlainText().replace(QLatin1Char('\n'), kCrLf);
 }
 
+void Form2::showEvent(QShowEvent *event)
+{
+    // A dialog that has not been moved centres itself as it is shown, and the move tells
+    // the window manager that the user chose that place. Marked as moved for that moment,
+    // the window is left where the window system places new windows.
+    const bool moved = testAttribute(Qt::WA_Moved);
+    setAttribute(Qt::WA_Moved);
+    QDialog::showEvent(event);
+    setAttribute(Qt::WA_Moved, moved);
+}
+
 void Form2::done(int result)
 {
     abandonQuery();

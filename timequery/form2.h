@@ -41,6 +41,9 @@ public:
     // still waiting for its answer and frees the local port.
     void done(int result) override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void cmdGetTime_Click();
     void wSock_DataArrival();

@@ -309,7 +309,7 @@ void TestFrmAbout::placedAgainstTheMainWindow_data()
 {
     QTest::addColumn<QRect>("outer");
     // The main window's wide and narrow layouts, and one standing at the screen's right edge.
-    QTest::newRow("wide") << QRect(248, 285, 384, 260);
+    QTest::newRow("wide") << QRect(100, 285, 384, 260); // the offscreen screen is 800 pixels wide
     QTest::newRow("narrow") << QRect(248, 285, 192, 260);
     QTest::newRow("odd width") << QRect(31, 17, 191, 260);
     QTest::newRow("at the right edge of the screen") << QRect(0, 40, 0, 260);
@@ -318,9 +318,10 @@ void TestFrmAbout::placedAgainstTheMainWindow_data()
 void TestFrmAbout::placedAgainstTheMainWindow()
 {
     QFETCH(QRect, outer);
-    if (outer.width() == 0) {
-        // Flush with the screen's right edge: the About window lands beyond it, unclamped.
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const bool atTheEdge = outer.width() == 0;
+    if (atTheEdge) {
+        // Flush with the screen's right edge: beside it, the About window would leave the screen.
         outer = QRect(screen.right() + 1 - 384, outer.top(), 384, outer.height());
     }
     const auto main = mainWindowAt(outer);
@@ -331,7 +332,10 @@ void TestFrmAbout::placedAgainstTheMainWindow()
     QVERIFY(QTest::qWaitForWindowExposed(about));
     QVERIFY(about->isVisible());
     const QRect mainOuter = main->frameGeometry();
-    QCOMPARE(about->frameGeometry().topLeft(), QPoint(mainOuter.left() + mainOuter.width(), mainOuter.top()));
+    // Moved back onto the screen by the least amount: its right edge on the screen's.
+    const int left =
+        atTheEdge ? screen.right() + 1 - about->frameGeometry().width() : mainOuter.left() + mainOuter.width();
+    QCOMPARE(about->frameGeometry().topLeft(), QPoint(left, mainOuter.top()));
     QCOMPARE(aboutWindowCount(), 1);
 }
 

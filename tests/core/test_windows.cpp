@@ -101,30 +101,6 @@ TEST(WindowRules, TheToggleWorksOnTheOuterWidthAndTheCaptionAlone)
     }
 }
 
-TEST(WindowRules, TheAboutWindowLandsBesideTheSchedulerWindowAndNeverOffScreen)
-{
-    const ScreenRect screen{0, 0, 1280, 1024};
-    const struct
-    {
-        const char *name;
-        ScreenRect scheduler;
-        std::optional<ScreenRect> available;
-        ScreenPoint expected;
-    } rows[] = {
-        {"fits", {248, 262, 384, 234}, screen, {632, 262}},
-        {"narrow layout", {248, 262, 192, 234}, screen, {440, 262}},
-        {"no known area", {1000, 262, 384, 234}, std::nullopt, {1384, 262}},
-        {"right edge", {995, 262, 384, 234}, screen, {1280 - 277, 262}},
-        {"bottom edge", {248, 900, 384, 234}, screen, {632, 1024 - 218}},
-        {"second screen", {1500, 100, 384, 234}, ScreenRect{1280, 0, 1920, 1080}, {1884, 100}},
-        {"above the area", {100, -50, 384, 234}, screen, {484, 0}},
-        {"larger than the area", {0, 0, 384, 234}, ScreenRect{0, 0, 200, 100}, {0, 0}},
-    };
-    for (const auto &row : rows) {
-        EXPECT_EQ(aboutPlacement(row.scheduler, 277, 218, row.available), row.expected) << row.name;
-    }
-}
-
 TEST(WindowRules, FileExitClosesBothWindowsAndTheProgramEndsWithTheLast)
 {
     EXPECT_TRUE(windowsClosedBy(CloseCommand::ExitButton).scheduler);

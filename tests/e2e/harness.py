@@ -283,7 +283,7 @@ class FakeClock:
 class Program:
     """One run of a built program."""
 
-    def __init__(self, case, path, extra_env):
+    def __init__(self, case, path, extra_env, args=()):
         self.case = case
         self.name = os.path.basename(path)
         self.log = os.path.join(case.workdir, '%s-%d.log' % (self.name, len(case.programs)))
@@ -299,7 +299,7 @@ class Program:
         env.pop('QT_QPA_PLATFORM', None)
         env.pop('WAYLAND_DISPLAY', None)
         env.update(extra_env)
-        self.process = case.processes.start([path], env=env, stdout=subprocess.DEVNULL, log=self.log)
+        self.process = case.processes.start([path, *args], env=env, stdout=subprocess.DEVNULL, log=self.log)
         case.programs.append(self)
 
     @property
@@ -360,15 +360,15 @@ class Case(unittest.TestCase):
             if text:
                 sys.stderr.write('--- %s said:\n%s\n' % (program.name, text))
 
-    def start(self, variable, extra_env=None):
+    def start(self, variable, extra_env=None, args=()):
         path = os.environ.get(variable)
         if not path:
             self.fail('%s must name the built program' % variable)
-        return Program(self, path, extra_env or {})
+        return Program(self, path, extra_env or {}, args)
 
-    def start_quietwatch(self, clock=None):
+    def start_quietwatch(self, clock=None, args=()):
         """Starts the scheduler program and returns it with its main window."""
-        program = self.start('QUIETWATCH', clock.env() if clock else None)
+        program = self.start('QUIETWATCH', clock.env() if clock else None, args)
         return program, program.window('^Quietwatch$')
 
     def wait_for_clipboard(self, expected, timeout=10):

@@ -35,6 +35,12 @@ class Start(Case):
         self.assertIn('Icon (32 x 32)', icon)
         self.assertIsNone(program.exit_code(0.5), 'the program ended by itself')
 
+    def test_qt_options_are_not_taken(self):
+        # The program takes no options; Qt's own would move the window and mirror its layout.
+        program, main_window = self.start_quietwatch(args=['-geometry', '+10+10', '-reverse'])
+        left, top, width, height = self.display.geometry(main_window)
+        self.assertEqual((left, top + height - CLIENT_HEIGHT), (CLIENT_LEFT, CLIENT_TOP))
+
 
 class Schedule(Case):
     """A target for the next midnight, set through the keyboard."""

@@ -6,7 +6,9 @@ needs root (or CAP_NET_BIND_SERVICE); the program's own socket is bound to port 
 """
 
 import errno
+import os
 import socket
+import time
 
 from harness import Case, ci, main
 
@@ -82,6 +84,35 @@ class TimeQuery(Case):
         self.peer.sendto(reply(b'\xe9\x3c\x4a\x4b'), sender)
         self.assertLog(NEW_YEAR_LINES)
         self.assertIsNone(self.program.exit_code(0), 'the program ended')
+
+
+class Start(Case):
+    """The program's window and lifetime; no query reaches the network."""
+    system_bus = False
+
+    def test_placed_by_the_window_system_and_takes_no_options(self):
+        # Qt's own options would place the window and mirror its layout; the program takes none.
+        program = self.start('QUIETWATCH_TIMEQUERY', args=['-geometry', '+10+10', '-reverse'])
+        window = program.window('.')
+        # It neither centres itself nor claims a place the user chose.
+        hints = self.display.run('xprop', '-id', str(window), 'WM_NORMAL_HINTS')
+        self.assertNotIn('specified location', hints)
+        self.assertNotEqual(self.display.geometry(window)[:2], (10, 10))
+
+    def test_closing_during_a_name_lookup_ends_the_program_at_once(self):
+        env = {'LD_PRELOAD': os.path.abspath(os.environ['QUIETWATCH_HANGING_RESOLVER'])}
+        if 'ASAN_OPTIONS' in os.environ:
+            env['ASAN_OPTIONS'] = os.environ['ASAN_OPTIONS'] + ':verify_asan_link_order=0'
+        program = self.start('QUIETWATCH_TIMEQUERY', env)
+        window = program.window('.')
+        # The server field (three Tabs), a name the resolver never answers for, Enter, then Esc.
+        self.display.keys(window, 'Tab', 'Tab', 'Tab', 'ctrl+a')
+        self.display.type(window, 'time.example.org')
+        self.display.keys(window, 'Return')
+        time.sleep(0.5)
+        self.display.keys(window, 'Escape')
+        self.assertExitCode(program, 0, timeout=2)
+        self.assertNotIn('LD_PRELOAD', program.output())  # the resolver that never answers was in place
 
 
 if __name__ == '__main__':

@@ -157,6 +157,7 @@ void TestForm1::init()
 
 void TestForm1::cleanup()
 {
+    m_power.onRequest = nullptr;
     delete m_window.data();
     frmAbout::closeIfOpen();
     QTRY_VERIFY(!frmAbout::instance());
@@ -689,6 +690,16 @@ void TestForm1::targetFiresThroughTheWindowsTimer()
     m_power.calls.clear();
     QTest::qWait(600);
     QVERIFY(m_power.calls.empty());
+
+    // The clock set back, then reaching the target while the window watches: the clock
+    // already shows the target's second when the request goes out.
+    m_clock.current = at(2026, 12, 6, 23, 59, 59);
+    QTRY_COMPARE(child<QLabel>("l1")->text(), QStringLiteral("23:59:59"));
+    QStringList shownAtRequest;
+    m_power.onRequest = [&] { shownAtRequest << child<QLabel>("l2")->text() + u' ' + child<QLabel>("l1")->text(); };
+    m_clock.current = at(2026, 12, 7, 0, 0, 0);
+    QTRY_VERIFY(!shownAtRequest.isEmpty());
+    QCOMPARE(shownAtRequest.first(), QStringLiteral("2026/12/07 0:00:00"));
 }
 
 void TestForm1::menus()
@@ -791,6 +802,7 @@ void TestForm1::fileExitClosesTheAboutWindowToo()
 {
     QFETCH(bool, aboutOpen);
     if (aboutOpen) {
+        m_window->move(20, 40); // where the About window fits beside it on the 800-pixel offscreen screen
         child<QAction>("mnuInfomationVersion")->trigger();
         QVERIFY(frmAbout::instance());
         // It stands against the main window's right edge.

@@ -7,6 +7,7 @@
 #include "powercontrol.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,19 @@ public:
 class RecordingRequests final : public PowerRequests
 {
 public:
-    void ShutNow() override { calls.emplace_back("ShutNow"); }
-    void RebootNow() override { calls.emplace_back("RebootNow"); }
+    void ShutNow() override { record("ShutNow"); }
+    void RebootNow() override { record("RebootNow"); }
     std::vector<std::string> calls;
+    std::function<void()> onRequest; // called as each request goes out, to look at the window then
+
+private:
+    void record(const char *call)
+    {
+        calls.emplace_back(call);
+        if (onRequest) {
+            onRequest();
+        }
+    }
 };
 
 // Records each platform call by name; each step answers as the test sets it.

@@ -1,0 +1,47 @@
+#include "windowplace.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace quietwatch {
+namespace {
+
+struct PlaceCase
+{
+    const char *name;
+    ScreenRect mainOuter;
+    std::vector<ScreenRect> areas;
+    ScreenPoint expected;
+};
+
+class AboutPlace : public ::testing::TestWithParam<PlaceCase>
+{
+};
+
+// The About window's outer size in these cases: 275 x 230.
+TEST_P(AboutPlace, BesideTheMainWindowAndInsideTheScreen)
+{
+    const PlaceCase &c = GetParam();
+    EXPECT_EQ(aboutWindowPlace(c.mainOuter, 275, 230, c.areas), c.expected);
+}
+
+const ScreenRect kScreen{0, 0, 1280, 1024};
+const ScreenRect kBelowPanel{0, 30, 1280, 994}; // a panel along the top
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, AboutPlace,
+    ::testing::Values(PlaceCase{"fits", {248, 260, 384, 285}, {kScreen}, {632, 260}},
+                      PlaceCase{"fitsExactlyAtTheRightEdge", {621, 0, 384, 285}, {kScreen}, {1005, 0}},
+                      // The main window at the screen's right edge: moved left by the least amount.
+                      PlaceCase{"mainAtTheRightEdge", {896, 400, 384, 285}, {kScreen}, {1005, 400}},
+                      PlaceCase{"bottomEdge", {100, 900, 384, 285}, {kScreen}, {484, 794}},
+                      PlaceCase{"aboveTheAvailableArea", {100, 10, 384, 285}, {kBelowPanel}, {484, 30}},
+                      // A second screen to the right takes the window as placed.
+                      PlaceCase{"onTheNextScreen", {896, 400, 384, 285}, {kScreen, {1280, 0, 1024, 768}}, {1280, 400}},
+                      // Of two screens, the nearer inside position wins.
+                      PlaceCase{"nearerScreen", {896, 900, 384, 285}, {kScreen, {1280, 0, 1024, 768}}, {1280, 538}},
+                      PlaceCase{"largerThanTheArea", {100, 100, 384, 285}, {{0, 0, 200, 150}}, {0, 0}}),
+    [](const ::testing::TestParamInfo<PlaceCase> &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace quietwatch
