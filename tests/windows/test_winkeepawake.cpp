@@ -59,8 +59,8 @@ TEST(WinKeepAwake, FollowsTheArmedTargetAtTheWindowsMoments)
         follow();
         schedule.Set("2026/12/08", "0", "00", "00", Action::Restart);
         follow();
-        tickAt(testing::at(2026, 12, 8, 0, 0, 0)); // fires while held
-        EXPECT_EQ(power.calls, std::vector<std::string>{"RebootNow"});
+        tickAt(testing::at(2026, 12, 8, 0, 0, 0));                   // fires while held
+        EXPECT_EQ(power.calls, std::vector<std::string>{"ShutNow"}); // the choice at the tick
         schedule.Clear();
         follow();
         EXPECT_EQ(calls, (std::vector<EXECUTION_STATE>{kHeld, ES_CONTINUOUS, kHeld, ES_CONTINUOUS}));
