@@ -1,6 +1,4 @@
-#include "fakes.h"
 #include "keepawake.h"
-#include "schedule.h"
 
 #include <gtest/gtest.h>
 
@@ -40,50 +38,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TargetArmedClock, NotArmedBeforeTheClockHasTicked)
 {
     EXPECT_FALSE(targetArmed("2099/01/01", "0:00:00", "時刻", "00:00:00"));
-}
-
-class RecordingKeepAwake final : public KeepAwake
-{
-public:
-    void hold() override { calls.emplace_back("hold"); }
-    void release() override { calls.emplace_back("release"); }
-    std::vector<std::string> calls;
-};
-
-// The window's order: the tick, then the armed state from the schedule.
-TEST(KeepAwakeSwitch, AsksOnlyWhenTheArmedStateChangesAndLetsGoWhenDestroyed)
-{
-    testing::FakeClock clock(testing::at(2026, 12, 7, 23, 59, 58));
-    testing::RecordingRequests power;
-    Schedule schedule(clock, power);
-    RecordingKeepAwake system;
-    {
-        KeepAwakeSwitch keepAwake(system);
-        const auto tickAt = [&](int second) {
-            clock.current = second < 60 ? testing::at(2026, 12, 7, 23, 59, second) : testing::at(2026, 12, 8, 0, 0, 0);
-            for (int half = 0; half < 2; ++half) {
-                schedule.tick(Action::ShutDown);
-                keepAwake.follow(targetArmed(schedule));
-            }
-        };
-        tickAt(58);
-        schedule.Set("2026/12/07", "23", "59", "57", Action::ShutDown); // already past
-        keepAwake.follow(targetArmed(schedule));
-        EXPECT_TRUE(system.calls.empty());
-        schedule.Set("2026/12/07", "23", "59", "59", Action::ShutDown);
-        keepAwake.follow(targetArmed(schedule));
-        tickAt(58);
-        EXPECT_EQ(system.calls, std::vector<std::string>{"hold"});
-        tickAt(59); // fires, still held
-        EXPECT_EQ(power.calls.size(), 2U);
-        EXPECT_EQ(system.calls, std::vector<std::string>{"hold"});
-        tickAt(60);
-        EXPECT_EQ(system.calls, (std::vector<std::string>{"hold", "release"}));
-        schedule.Set("2026/12/09", "0", "00", "00", Action::Restart);
-        keepAwake.follow(targetArmed(schedule));
-        EXPECT_TRUE(keepAwake.holding());
-    }
-    EXPECT_EQ(system.calls, (std::vector<std::string>{"hold", "release", "hold", "release"}));
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include "fakes.h"
 #include "keepawake.h"
-#include "keepawakeplatform.h"
 #include "schedule.h"
 #include "winkeepawake.h"
 
@@ -70,15 +69,6 @@ TEST(WinKeepAwake, FollowsTheArmedTargetAtTheWindowsMoments)
         EXPECT_EQ(stateNow(), kHeld);
     } // the window closes
     EXPECT_EQ(calls, (std::vector<EXECUTION_STATE>{kHeld, ES_CONTINUOUS, kHeld, ES_CONTINUOUS, kHeld, ES_CONTINUOUS}));
-    EXPECT_EQ(stateNow(), static_cast<EXECUTION_STATE>(ES_CONTINUOUS));
-}
-
-TEST(WinKeepAwake, TheProgramsBackendIsTheExecutionState)
-{
-    const auto keepAwake = createKeepAwake();
-    keepAwake->hold();
-    EXPECT_EQ(stateNow(), kHeld);
-    keepAwake->release();
     EXPECT_EQ(stateNow(), static_cast<EXECUTION_STATE>(ES_CONTINUOUS));
 }
 
