@@ -178,10 +178,18 @@ QRadioButton *optionButton(QWidget *parent, const char *name, const QString &cap
     return o;
 }
 
+KeepAwake &noKeepAwake()
+{
+    static NoKeepAwake none;
+    return none;
+}
+
 } // namespace
 
-Form1::Form1(const Clock &clock, PowerRequests &power, QWidget *parent)
-    : QMainWindow(parent), m_clock(clock), m_power(power), m_schedule(clock, power)
+Form1::Form1(const Clock &clock, PowerRequests &power, QWidget *parent) : Form1(clock, power, noKeepAwake(), parent) {}
+
+Form1::Form1(const Clock &clock, PowerRequests &power, KeepAwake &keepAwake, QWidget *parent)
+    : QMainWindow(parent), m_clock(clock), m_power(power), m_schedule(clock, power), m_keepAwake(keepAwake)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quietwatch"));
@@ -327,6 +335,7 @@ void Form1::tick()
     setLabelText(l1, qs(m_schedule.clockTime()), m_l1TabularDigits);
     setLabelText(l2, qs(m_schedule.clockDate()), m_l2TabularDigits);
     m_schedule.fireIfDue(actionChoice());
+    followTarget();
 }
 
 void Form1::setTarget()
@@ -334,12 +343,14 @@ void Form1::setTarget()
     m_schedule.Set(cmDate->currentText().toStdString(), cmTime[0]->currentText().toStdString(),
                    cmTime[1]->currentText().toStdString(), cmTime[2]->currentText().toStdString(), actionChoice());
     showTarget();
+    followTarget();
 }
 
 void Form1::clearTarget()
 {
     m_schedule.Clear();
     showTarget();
+    followTarget();
 }
 
 void Form1::restoreLists()
@@ -381,6 +392,11 @@ void Form1::ShutNow()
 void Form1::RebootNow()
 {
     m_power.RebootNow();
+}
+
+void Form1::followTarget()
+{
+    m_keepAwake.follow(targetArmed(m_schedule));
 }
 
 Action Form1::actionChoice() const

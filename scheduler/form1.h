@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clock.h"
+#include "keepawake.h"
 #include "powercontrol.h"
 #include "schedule.h"
 
@@ -29,6 +30,8 @@ class Form1 : public QMainWindow
 public:
     // The clock and the power requests outlive the window.
     Form1(const Clock &clock, PowerRequests &power, QWidget *parent = nullptr);
+    // The machine is kept from idle sleep through `keepAwake` while the target is ahead.
+    Form1(const Clock &clock, PowerRequests &power, KeepAwake &keepAwake, QWidget *parent = nullptr);
 
 private:
     void createControls();
@@ -51,10 +54,12 @@ private:
     Action actionChoice() const;
     void selectFirstEntries();
     void showTarget();
+    void followTarget(); // holds or lets go of idle sleep as the target is armed or not
 
     const Clock &m_clock;
     PowerRequests &m_power;
     Schedule m_schedule;
+    KeepAwakeSwitch m_keepAwake; // lets go when the window is destroyed
 
     QGroupBox *f2 = nullptr;
     QPushButton *comWide = nullptr;

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTimer>
 #include <QUdpSocket>
 #include <algorithm>
 #include <span>
@@ -41,6 +42,8 @@ bool isReservedInvalidName(const QString &name)
 
 const QString kCrLf = QStringLiteral("\r\n");
 
+constexpr int kSilenceMilliseconds = 5000;
+
 } // namespace
 
 Form2::Form2(QWidget *parent) : Form2(TimeQueryPorts{}, parent) {}
@@ -49,7 +52,8 @@ Form2::Form2(TimeQueryPorts ports, QWidget *parent)
     : QDialog(parent), ports(ports), cmdGetTime(new QPushButton(QStringLiteral("時刻合わせ(&G)"), this)),
       txtlog(new QPlainTextEdit(this)), cmdCancel(new QPushButton(QStringLiteral("キャンセル(&C)"), this)),
       lblServer(new QLabel(QStringLiteral("サーバー："), this)),
-      txtServer(new QLineEdit(QStringLiteral("ntp.nict.jp"), this)), wSock(new QUdpSocket(this))
+      txtServer(new QLineEdit(QStringLiteral("ntp.nict.jp"), this)), wSock(new QUdpSocket(this)),
+      silence(new QTimer(this))
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("時刻合わせ"));
@@ -93,10 +97,14 @@ Form2::Form2(TimeQueryPorts ports, QWidget *parent)
     cmdGetTime->setFocus();
 
     wSock->setObjectName(QStringLiteral("wSock"));
+    silence->setSingleShot(true);
+    silence->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
+    silence->setInterval(kSilenceMilliseconds);
 
     connect(cmdGetTime, &QPushButton::clicked, this, &Form2::cmdGetTime_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(wSock, &QUdpSocket::readyRead, this, &Form2::wSock_DataArrival);
+    connect(silence, &QTimer::timeout, this, &Form2::reportSilence);
 }
 
 QString Form2::logText() const
@@ -181,8 +189,11 @@ void Form2::sendRequest(const QHostAddress &server)
     if (sent != static_cast<qint64>(request.size())) {
         appendLog(QStringLiteral("サーバー「%1」への送信に失敗しました").arg(serverName) + kCrLf);
         wSock->close();
+        return;
     }
-    // Otherwise the socket stays open, with no timeout, until an answer, the next press or closing.
+    // The socket stays open until an answer, the next press or closing; silence is only reported.
+    asked = server;
+    silence->start();
 }
 
 void Form2::wSock_DataArrival()
@@ -192,6 +203,12 @@ void Form2::wSock_DataArrival()
         if (!datagram.isValid()) {
             return;
         }
+        // Anyone on the network could send a datagram here; only the server asked may answer.
+        // Others are dropped unseen, and the real answer can still come.
+        if (datagram.senderPort() != ports.server ||
+            !datagram.senderAddress().isEqual(asked, QHostAddress::TolerantConversion)) {
+            continue;
+        }
         const QByteArray data = datagram.data();
         const SntpReply reply = decodeSntpReply(
             std::span(reinterpret_cast<const std::uint8_t *>(data.constData()), static_cast<std::size_t>(data.size())));
@@ -200,6 +217,7 @@ void Form2::wSock_DataArrival()
             for (const std::string &line : sntpLogLines(reply.unixSeconds)) {
                 appendLog(QString::fromStdString(line));
             }
+            silence->stop();
             wSock->close(); // one answer per query
             return;
         case SntpRejection::TooShort:
@@ -213,8 +231,18 @@ void Form2::wSock_DataArrival()
     }
 }
 
+void Form2::reportSilence()
+{
+    appendLog(QStringLiteral("サーバー「%1」から %2 秒たっても応答がありません")
+                  .arg(serverName)
+                  .arg(kSilenceMilliseconds / 1000) +
+              kCrLf);
+}
+
 void Form2::abandonQuery()
 {
+    silence->stop();
+    asked.clear();
     if (lookupId != -1) {
         QHostInfo::abortHostLookup(lookupId);
         lookupId = -1;

@@ -3,15 +3,16 @@
 #include "sntp.h"
 
 #include <QDialog>
+#include <QHostAddress>
 #include <array>
 #include <cstdint>
 
-class QHostAddress;
 class QHostInfo;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 class QUdpSocket;
 
 namespace quietwatch {
@@ -49,6 +50,7 @@ private:
     void wSock_DataArrival();
     void serverResolved(const QHostInfo &info);
     void sendRequest(const QHostAddress &server);
+    void reportSilence();
     void abandonQuery();
     void appendLog(const QString &line);
 
@@ -56,6 +58,7 @@ private:
     std::array<std::uint8_t, kSntpRequestSize> request{};
     QString serverName; // as typed, for the messages
     int lookupId = -1;  // the name lookup still running, if any
+    QHostAddress asked; // where the request went: only its answers are taken
 
     QPushButton *cmdGetTime;
     QPlainTextEdit *txtlog;
@@ -63,6 +66,7 @@ private:
     QLabel *lblServer;
     QLineEdit *txtServer;
     QUdpSocket *wSock;
+    QTimer *silence; // says once that no answer has come; the query keeps waiting
 };
 
 } // namespace quietwatch

@@ -74,21 +74,29 @@ public:
     // Starts the logind mock (Debian's python3-dbusmock in the system Python) and waits for its name.
     bool startLogindMock()
     {
+        return startMock({QStringLiteral("--system"), QStringLiteral("--template"), QStringLiteral("logind")},
+                         QStringLiteral("org.freedesktop.login1"));
+    }
+
+    // Starts python-dbusmock with these arguments, this bus standing for both the session and
+    // the system bus, and waits until `name` is owned.
+    bool startMock(const QStringList &arguments, const QString &name)
+    {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_address);
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
         m_mock.setProcessEnvironment(env);
         m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_mock.setStandardOutputFile(QProcess::nullDevice());
         m_mock.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
-                      QStringLiteral("--template"), QStringLiteral("logind")});
+                     QStringList{QStringLiteral("-m"), QStringLiteral("dbusmock")} + arguments);
         if (!m_mock.waitForStarted(5000)) {
             return false;
         }
-        QDBusConnection bus = connect(QStringLiteral("privatebus-watch"));
+        QDBusConnection bus = connect(QStringLiteral("privatebus-watch ") + m_address); // one per bus
         const QDeadlineTimer deadline(15000);
         while (!deadline.hasExpired()) {
-            if (bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.login1"))) {
+            if (bus.interface()->isServiceRegistered(name)) {
                 return true;
             }
             QThread::msleep(50);
@@ -97,20 +105,23 @@ public:
     }
 
     // A call on the mock's control interface of the logind manager object.
-    static QDBusMessage mockCall(const QDBusConnection &bus, const QString &method, const QVariantList &args = {})
+    static QDBusMessage mockCall(const QDBusConnection &bus, const QString &method, const QVariantList &args = {},
+                                 const QString &service = QStringLiteral("org.freedesktop.login1"),
+                                 const QString &path = QStringLiteral("/org/freedesktop/login1"))
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"),
-                                                           QStringLiteral("/org/freedesktop/login1"),
-                                                           QStringLiteral("org.freedesktop.DBus.Mock"), method);
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Mock"), method);
         call.setArguments(args);
         return bus.call(call, QDBus::Block, 5000);
     }
 
-    // The arguments of each call of a logind method the mock has received, oldest first;
-    // empty when the mock cannot be asked.
-    static QList<QVariantList> methodCalls(const QDBusConnection &bus, const QString &method)
+    // The arguments of each call of a method the mock has received (on logind's manager unless
+    // told), oldest first; empty when the mock cannot be asked.
+    static QList<QVariantList> methodCalls(const QDBusConnection &bus, const QString &method,
+                                           const QString &service = QStringLiteral("org.freedesktop.login1"),
+                                           const QString &path = QStringLiteral("/org/freedesktop/login1"))
     {
-        const QDBusMessage reply = mockCall(bus, QStringLiteral("GetMethodCalls"), {method});
+        const QDBusMessage reply = mockCall(bus, QStringLiteral("GetMethodCalls"), {method}, service, path);
         QList<QVariantList> result;
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
             return result;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkDatagram>
@@ -64,6 +65,9 @@ private slots:
     void logIsReadOnlyButCopyable();
     void closingAbandonsTheQuery_data();
     void closingAbandonsTheQuery();
+    void onlyTheServerAskedMayAnswer_data();
+    void onlyTheServerAskedMayAnswer();
+    void silenceIsReportedOnceAndALateAnswerTaken();
 
 private:
     template <typename T> T *control(const char *name) const { return window->findChild<T *>(QLatin1String(name)); }
@@ -347,6 +351,51 @@ void TestForm2::closingAbandonsTheQuery()
     QCOMPARE(socket()->state(), QAbstractSocket::UnconnectedState);
     QUdpSocket next; // the port is free again
     QVERIFY(next.bind(QHostAddress::AnyIPv4, 1024, QAbstractSocket::DontShareAddress));
+}
+
+void TestForm2::onlyTheServerAskedMayAnswer_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("serverPort");
+    QTest::newRow("another port") << QStringLiteral("127.0.0.1") << false;
+    QTest::newRow("another address, the server's port") << QStringLiteral("127.0.0.2") << true;
+}
+
+void TestForm2::onlyTheServerAskedMayAnswer()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, serverPort);
+    QUdpSocket stranger;
+    QVERIFY(stranger.bind(QHostAddress(address), serverPort ? peer.localPort() : 0));
+    press();
+    QNetworkDatagram request;
+    QVERIFY(takeRequest(request));
+    QCOMPARE(stranger.writeDatagram(reply(0x83AA7E80), QHostAddress::LocalHost, 1024), qint64(48));
+    QTest::qWait(300);
+    QCOMPARE(window->logText(), QString());
+    QCOMPARE(socket()->state(), QAbstractSocket::BoundState);
+
+    answer(reply(0xE93C4A4B));
+    QTRY_COMPARE(lines(window->logText()),
+                 (QStringList{QStringLiteral("2023/12/31 20:15:07"), QStringLiteral("2024/01/01 05:15:07")}));
+}
+
+void TestForm2::silenceIsReportedOnceAndALateAnswerTaken()
+{
+    const QString silent = QStringLiteral("サーバー「127.0.0.1」から 5 秒たっても応答がありません");
+    press();
+    QElapsedTimer sent;
+    sent.start();
+    QNetworkDatagram request;
+    QVERIFY(takeRequest(request));
+    QTRY_COMPARE_WITH_TIMEOUT(lines(window->logText()), QStringList{silent}, 7000);
+    QVERIFY2(sent.elapsed() >= 4900, qPrintable(QString::number(sent.elapsed())));
+    QTest::qWait(5500); // a second silence adds nothing
+    QCOMPARE(lines(window->logText()), QStringList{silent});
+
+    answer(reply(0xE93C4A4B));
+    QTRY_COMPARE(lines(window->logText()),
+                 (QStringList{silent, QStringLiteral("2023/12/31 20:15:07"), QStringLiteral("2024/01/01 05:15:07")}));
 }
 
 QTEST_MAIN(TestForm2)

@@ -1,0 +1,51 @@
+#pragma once
+
+// Linux: the desktop's own inhibition through the XDG desktop portal on the session bus
+// (GNOME and KDE honour it), or, where no portal answers, logind's idle inhibitor on the
+// system bus. Every bus call runs on a worker thread of its own, started on the first
+// hold: a missing, refusing or hung bus never holds up the window, and an idle program
+// never touches D-Bus.
+
+#include "keepawake.h"
+
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QThread;
+
+namespace quietwatch {
+
+class InhibitWorker;
+
+// The addresses of the two buses; an empty one is not used.
+struct InhibitBuses
+{
+    QString session;
+    QString system;
+
+    // From the environment. Without DBUS_SESSION_BUS_ADDRESS only $XDG_RUNTIME_DIR/bus is
+    // tried: libdbus would otherwise autolaunch a bus daemon that outlives the program.
+    static InhibitBuses fromEnvironment();
+};
+
+class LinuxKeepAwake final : public KeepAwake
+{
+public:
+    explicit LinuxKeepAwake(InhibitBuses buses = InhibitBuses::fromEnvironment());
+    // Lets go and waits a little for the worker; a worker stuck on a hung bus is left to the
+    // end of the process, which drops the inhibition with the connection.
+    ~LinuxKeepAwake() override;
+    LinuxKeepAwake(const LinuxKeepAwake &) = delete;
+    LinuxKeepAwake &operator=(const LinuxKeepAwake &) = delete;
+
+    void hold() override;
+    void release() override;
+
+private:
+    InhibitBuses m_buses;
+    std::unique_ptr<QThread> m_thread;
+    QPointer<InhibitWorker> m_worker;
+};
+
+} // namespace quietwatch

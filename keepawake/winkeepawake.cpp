@@ -1,0 +1,12 @@
+#include "winkeepawake.h"
+
+#include "keepawakeplatform.h"
+
+namespace quietwatch {
+
+std::unique_ptr<KeepAwake> createKeepAwake()
+{
+    return std::make_unique<WinKeepAwake>();
+}
+
+} // namespace quietwatch
