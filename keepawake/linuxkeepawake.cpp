@@ -1,252 +1,195 @@
 #include "linuxkeepawake.h"
 
+#include "dbusworker.h"
 #include "keepawakeplatform.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusUnixFileDescriptor>
-#include <QDeadlineTimer>
-#include <QFileInfo>
-#include <QThread>
-#include <QVariantMap>
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <optional>
-#include <poll.h>
-#include <string>
-#include <string_view>
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace quietwatch {
 
 namespace {
 
-const QString kReason = QStringLiteral("設定した時刻の電源操作を待っています");
+constexpr const char *kReason = "設定した時刻の電源操作を待っています";
 constexpr int kCallTimeoutMs = 5000;
-constexpr std::chrono::milliseconds kGreetingTimeout{500};
-constexpr int kStopWaitMs = 2000;
-constexpr quint32 kPortalSuspend = 4; // the portal's flag for suspending, idle or not
-
-struct UnixSocketAddress
+constexpr dbus_uint32_t kPortalSuspend = 4; // the portal's flag for suspending, idle or not
+enum JobKind
 {
-    std::string name;
-    bool abstract = false; // in the abstract namespace rather than a file
+    kHold,
+    kRelease
 };
 
-// The socket of a bus whose first address is a Unix socket; nothing for other transports.
-std::optional<UnixSocketAddress> unixSocketOf(const QString &addresses)
+// Calls a method and waits for its answer (on the worker's thread); nothing on an error.
+dbus::Message call(DBusConnection *bus, DBusMessage *message)
 {
-    const QString first = addresses.section(QLatin1Char(';'), 0, 0);
-    if (!first.startsWith(QLatin1String("unix:"))) {
-        return std::nullopt;
-    }
-    for (const QString &pair : first.mid(5).split(QLatin1Char(','))) {
-        const QString key = pair.section(QLatin1Char('='), 0, 0);
-        if (key == QLatin1String("path") || key == QLatin1String("abstract")) {
-            const QByteArray value = QByteArray::fromPercentEncoding(pair.section(QLatin1Char('='), 1).toUtf8());
-            return UnixSocketAddress{value.toStdString(), key == QLatin1String("abstract")};
-        }
-    }
-    return std::nullopt;
+    DBusError error;
+    dbus_error_init(&error);
+    dbus::Message reply(dbus_connection_send_with_reply_and_block(bus, message, kCallTimeoutMs, &error));
+    dbus_error_free(&error);
+    return reply;
 }
 
-class FileDescriptor
+// org.freedesktop.portal.Inhibit.Inhibit("", suspend, {"reason": reason}): the request's path.
+std::string portalInhibit(DBusConnection *bus)
 {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
+    const dbus::Message message(dbus_message_new_method_call("org.freedesktop.portal.Desktop",
+                                                             "/org/freedesktop/portal/desktop",
+                                                             "org.freedesktop.portal.Inhibit", "Inhibit"));
+    if (!message) {
+        return {};
     }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
+    const char *window = "";
+    const char *key = "reason";
+    const char *reason = kReason;
+    DBusMessageIter args;
+    DBusMessageIter options;
+    DBusMessageIter entry;
+    DBusMessageIter value;
+    dbus_message_iter_init_append(message.get(), &args);
+    dbus_message_iter_append_basic(&args, DBUS_TYPE_STRING, &window);
+    dbus_message_iter_append_basic(&args, DBUS_TYPE_UINT32, &kPortalSuspend);
+    dbus_message_iter_open_container(&args, DBUS_TYPE_ARRAY, "{sv}", &options);
+    dbus_message_iter_open_container(&options, DBUS_TYPE_DICT_ENTRY, nullptr, &entry);
+    dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &key);
+    dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, "s", &value);
+    dbus_message_iter_append_basic(&value, DBUS_TYPE_STRING, &reason);
+    dbus_message_iter_close_container(&entry, &value);
+    dbus_message_iter_close_container(&options, &entry);
+    dbus_message_iter_close_container(&args, &options);
 
-private:
-    int m_fd;
-};
+    const dbus::Message reply = call(bus, message.get());
+    const char *path = nullptr;
+    if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_OBJECT_PATH, &path, DBUS_TYPE_INVALID)) {
+        return {};
+    }
+    return path;
+}
 
-// Whether a bus daemon listens on the socket and answers a bare AUTH in time. libdbus waits
-// without limit for a daemon that takes the connection and never speaks.
-bool answersGreeting(const UnixSocketAddress &address)
+// org.freedesktop.login1.Manager.Inhibit("idle", "Quietwatch", reason, "block"): the
+// descriptor that holds the inhibitor, or -1.
+int logindInhibit(DBusConnection *bus)
 {
-    sockaddr_un socketAddress{};
-    socketAddress.sun_family = AF_UNIX;
-    const std::size_t start = address.abstract ? 1 : 0; // an abstract name follows a NUL byte
-    if (address.name.empty() || start + address.name.size() >= sizeof(socketAddress.sun_path)) {
-        return false;
+    const dbus::Message message(dbus_message_new_method_call("org.freedesktop.login1", "/org/freedesktop/login1",
+                                                             "org.freedesktop.login1.Manager", "Inhibit"));
+    if (!message) {
+        return -1;
     }
-    std::memcpy(socketAddress.sun_path + start, address.name.data(), address.name.size());
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + start + address.name.size() +
-                                               (address.abstract ? 0 : 1));
-    const FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (socket.get() < 0 || ::connect(socket.get(), reinterpret_cast<const sockaddr *>(&socketAddress), length) != 0) {
-        return false;
+    const char *what = "idle";
+    const char *who = "Quietwatch";
+    const char *why = kReason;
+    const char *mode = "block";
+    dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &what, DBUS_TYPE_STRING, &who, DBUS_TYPE_STRING, &why,
+                             DBUS_TYPE_STRING, &mode, DBUS_TYPE_INVALID);
+    const dbus::Message reply = call(bus, message.get());
+    int descriptor = -1; // a copy of our own
+    if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UNIX_FD, &descriptor, DBUS_TYPE_INVALID)) {
+        return -1;
     }
-    constexpr std::string_view greeting("\0AUTH\r\n", 7);
-    if (::send(socket.get(), greeting.data(), greeting.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(greeting.size())) {
-        return false;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kGreetingTimeout;
-    pollfd readable{socket.get(), POLLIN, 0};
-    int ready = 0;
-    do {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        ready = ::poll(&readable, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
-    } while (ready < 0 && errno == EINTR);
-    char answer = 0;
-    return ready == 1 && ::recv(socket.get(), &answer, 1, 0) == 1;
+    return descriptor;
 }
 
 } // namespace
 
-// Lives on its own thread; every bus call is made there, one at a time, in the order asked.
-class InhibitWorker final : public QObject
+// The worker's side: the buses, their connections and what is held on them.
+struct LinuxKeepAwake::Inhibition
 {
-public:
-    explicit InhibitWorker(InhibitBuses buses) : m_buses(std::move(buses)) {}
-    ~InhibitWorker() override
-    {
-        letGo();
-        for (const QString &name : {kSessionName, kSystemName}) {
-            QDBusConnection::disconnectFromBus(name);
-        }
-    }
-    InhibitWorker(const InhibitWorker &) = delete;
-    InhibitWorker &operator=(const InhibitWorker &) = delete;
+    InhibitBuses buses;
+    dbus::Connection session;
+    dbus::Connection system;
+    std::string portalRequest; // the portal's request object while it holds
+    int logindInhibitor = -1;  // the inhibitor lasts as long as this descriptor
+
+    Inhibition(const Inhibition &) = delete;
+    Inhibition &operator=(const Inhibition &) = delete;
+    explicit Inhibition(InhibitBuses b) : buses(std::move(b)) {}
+    ~Inhibition() { letGo(); }
 
     void inhibit()
     {
-        if (!m_portalRequest.isEmpty() || m_logindInhibitor.isValid()) {
+        if (!portalRequest.empty() || logindInhibitor >= 0) {
             return;
         }
-        if (const auto bus = connection(m_buses.session, kSessionName)) {
-            QDBusMessage call = QDBusMessage::createMethodCall(
-                QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-                QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
-            call << QString() << kPortalSuspend << QVariantMap{{QStringLiteral("reason"), kReason}};
-            const QDBusMessage reply = bus->call(call, QDBus::Block, kCallTimeoutMs);
-            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-                m_portalRequest = qdbus_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
+        if (DBusConnection *bus = connection(session, buses.session)) {
+            portalRequest = portalInhibit(bus);
+            if (!portalRequest.empty()) {
                 return;
             }
         }
-        if (const auto bus = connection(m_buses.system, kSystemName)) {
-            QDBusMessage call = QDBusMessage::createMethodCall(
-                QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-            call << QStringLiteral("idle") << QStringLiteral("Quietwatch") << kReason << QStringLiteral("block");
-            const QDBusMessage reply = bus->call(call, QDBus::Block, kCallTimeoutMs);
-            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-                m_logindInhibitor = qdbus_cast<QDBusUnixFileDescriptor>(reply.arguments().constFirst());
-            }
+        if (DBusConnection *bus = connection(system, buses.system)) {
+            logindInhibitor = logindInhibit(bus);
         }
         // Neither answered: silent; the target still fires if the machine stays awake.
     }
 
     void letGo()
     {
-        if (!m_portalRequest.isEmpty()) {
-            if (const auto bus = connection(m_buses.session, kSessionName)) {
-                bus->send(QDBusMessage::createMethodCall(
-                    QStringLiteral("org.freedesktop.portal.Desktop"), m_portalRequest,
-                    QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close")));
+        if (!portalRequest.empty()) {
+            if (DBusConnection *bus = connection(session, buses.session)) {
+                const dbus::Message close(dbus_message_new_method_call("org.freedesktop.portal.Desktop",
+                                                                       portalRequest.c_str(),
+                                                                       "org.freedesktop.portal.Request", "Close"));
+                if (close && dbus_connection_send(bus, close.get(), nullptr)) {
+                    dbus_connection_flush(bus);
+                }
             }
-            m_portalRequest.clear();
+            portalRequest.clear();
         }
-        // The inhibitor lasts as long as its descriptor; ours is the only copy.
-        m_logindInhibitor = QDBusUnixFileDescriptor();
+        if (logindInhibitor >= 0) {
+            ::close(logindInhibitor);
+            logindInhibitor = -1;
+        }
     }
 
-private:
-    static inline const QString kSessionName = QStringLiteral("quietwatch-keepawake-session");
-    static inline const QString kSystemName = QStringLiteral("quietwatch-keepawake-system");
-
-    static std::optional<QDBusConnection> connection(const QString &address, const QString &name)
+    static DBusConnection *connection(dbus::Connection &kept, const std::string &address)
     {
-        QDBusConnection existing(name);
-        if (existing.isConnected()) {
-            return existing;
-        }
-        const auto socket = unixSocketOf(address);
-        if (address.isEmpty() || (socket && !answersGreeting(*socket))) {
-            return std::nullopt;
-        }
-        QDBusConnection::disconnectFromBus(name); // a failed attempt keeps its name
-        QDBusConnection bus = QDBusConnection::connectToBus(address, name);
-        if (!bus.isConnected()) {
-            return std::nullopt;
-        }
-        return bus;
+        return address.empty() ? nullptr : dbus::keptOrFresh(kept, address);
     }
-
-    InhibitBuses m_buses;
-    QString m_portalRequest;
-    QDBusUnixFileDescriptor m_logindInhibitor;
 };
 
 InhibitBuses InhibitBuses::fromEnvironment()
 {
-    InhibitBuses buses{qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
-                       qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")};
-    if (buses.session.isEmpty()) {
-        const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        const QString socket = runtimeDir + QStringLiteral("/bus");
-        if (!runtimeDir.isEmpty() && QFileInfo(socket).exists()) {
-            buses.session = QStringLiteral("unix:path=") + socket;
+    // Read on the window's thread, before any worker starts.
+    const auto variable = [](const char *name) {
+        const char *value = std::getenv(name); // NOLINT(concurrency-mt-unsafe)
+        return std::string(value != nullptr ? value : "");
+    };
+    InhibitBuses buses{variable("DBUS_SESSION_BUS_ADDRESS"), variable("DBUS_SYSTEM_BUS_ADDRESS")};
+    if (buses.session.empty()) {
+        const std::string runtimeDir = variable("XDG_RUNTIME_DIR");
+        const std::string socket = runtimeDir + "/bus";
+        if (!runtimeDir.empty() && ::access(socket.c_str(), F_OK) == 0) {
+            buses.session = "unix:path=" + socket;
         }
     }
-    if (buses.system.isEmpty()) {
-        buses.system = QStringLiteral("unix:path=/var/run/dbus/system_bus_socket"); // libdbus's default
+    if (buses.system.empty()) {
+        buses.system = "unix:path=/var/run/dbus/system_bus_socket"; // libdbus's default
     }
     return buses;
 }
 
-LinuxKeepAwake::LinuxKeepAwake(InhibitBuses buses) : m_buses(std::move(buses)) {}
+LinuxKeepAwake::LinuxKeepAwake(InhibitBuses buses)
+    : m_inhibition(std::make_shared<Inhibition>(std::move(buses))), m_worker(std::make_unique<dbus::Worker>())
+{
+}
 
 LinuxKeepAwake::~LinuxKeepAwake()
 {
-    if (!m_thread) {
-        return;
+    if (m_held) {
+        release();
     }
-    // Queued after any hold or release still waiting: the worker lets go as it is deleted.
-    QMetaObject::invokeMethod(
-        m_worker, [] { QThread::currentThread()->quit(); }, Qt::QueuedConnection);
-    if (!m_thread->wait(QDeadlineTimer(kStopWaitMs))) {
-        // Stuck in a bus call: the process ends soon and drops the connection and the descriptor.
-        static_cast<void>(m_thread.release());
-    }
+    m_worker.reset(); // waits for the release, or lets a stuck worker go
 }
 
 void LinuxKeepAwake::hold()
 {
-    if (!m_thread) {
-        m_thread = std::make_unique<QThread>();
-        m_thread->setObjectName(QStringLiteral("quietwatch-keepawake"));
-        auto *worker = new InhibitWorker(m_buses);
-        worker->moveToThread(m_thread.get());
-        QObject::connect(m_thread.get(), &QThread::finished, worker, &QObject::deleteLater);
-        m_worker = worker;
-        m_thread->start();
-    }
-    QMetaObject::invokeMethod(m_worker, &InhibitWorker::inhibit, Qt::QueuedConnection);
+    m_held = true; // from here on the worker's thread runs
+    m_worker->post(kHold, [inhibition = m_inhibition] { inhibition->inhibit(); });
 }
 
 void LinuxKeepAwake::release()
 {
-    if (m_worker) {
-        QMetaObject::invokeMethod(m_worker, &InhibitWorker::letGo, Qt::QueuedConnection);
-    }
+    m_worker->post(kRelease, [inhibition = m_inhibition] { inhibition->letGo(); });
 }
 
 std::unique_ptr<KeepAwake> createKeepAwake()

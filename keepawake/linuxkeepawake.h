@@ -8,21 +8,20 @@
 
 #include "keepawake.h"
 
-#include <QPointer>
-#include <QString>
 #include <memory>
-
-class QThread;
+#include <string>
 
 namespace quietwatch {
 
-class InhibitWorker;
+namespace dbus {
+class Worker;
+}
 
 // The addresses of the two buses; an empty one is not used.
 struct InhibitBuses
 {
-    QString session;
-    QString system;
+    std::string session;
+    std::string system;
 
     // From the environment. Without DBUS_SESSION_BUS_ADDRESS only $XDG_RUNTIME_DIR/bus is
     // tried: libdbus would otherwise autolaunch a bus daemon that outlives the program.
@@ -33,7 +32,7 @@ class LinuxKeepAwake final : public KeepAwake
 {
 public:
     explicit LinuxKeepAwake(InhibitBuses buses = InhibitBuses::fromEnvironment());
-    // Lets go and waits a little for the worker; a worker stuck on a hung bus is left to the
+    // Lets go and gives the worker two seconds; a worker stuck on a hung bus is left to the
     // end of the process, which drops the inhibition with the connection.
     ~LinuxKeepAwake() override;
     LinuxKeepAwake(const LinuxKeepAwake &) = delete;
@@ -43,9 +42,10 @@ public:
     void release() override;
 
 private:
-    InhibitBuses m_buses;
-    std::unique_ptr<QThread> m_thread;
-    QPointer<InhibitWorker> m_worker;
+    struct Inhibition;
+    std::shared_ptr<Inhibition> m_inhibition; // owned by the worker's jobs
+    std::unique_ptr<dbus::Worker> m_worker;
+    bool m_held = false; // ever asked to hold
 };
 
 } // namespace quietwatch

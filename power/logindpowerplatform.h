@@ -14,13 +14,17 @@
 
 namespace quietwatch {
 
+namespace dbus {
+class Worker;
+}
+
 class LogindPowerPlatform final : public PowerPlatform
 {
 public:
     // busAddress: a D-Bus address list, tried in turn by libdbus itself. Nothing connects
     // and no thread starts until the first request: an idle program never touches D-Bus.
     explicit LogindPowerPlatform(std::string busAddress = systemBusAddress());
-    // Gives a request still on its way a short grace to go out, then lets its sender go.
+    // Gives a request still on its way two seconds to go out, then lets its sender go.
     ~LogindPowerPlatform() override;
     LogindPowerPlatform(const LogindPowerPlatform &) = delete;
     LogindPowerPlatform &operator=(const LogindPowerPlatform &) = delete;
@@ -40,10 +44,10 @@ public:
     // Returns without waiting: the sender connects and sends on its own thread.
     void exitWindows(ExitFlags flags, std::uint32_t reason) override;
 
-    class Sender;
-
 private:
-    std::shared_ptr<Sender> m_sender; // shared with its thread, which may outlive this object
+    struct Link;
+    std::shared_ptr<Link> m_link;           // the bus and its connection, owned by the sender's jobs
+    std::unique_ptr<dbus::Worker> m_sender; // destroyed first: it gives a request on its way a grace
 };
 
 } // namespace quietwatch

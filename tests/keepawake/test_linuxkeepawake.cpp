@@ -85,7 +85,7 @@ void TestLinuxKeepAwake::heldWhileTheTargetIsAhead()
 
     FakeClock clock(at(2026, 12, 7, 12, 0, 0));
     RecordingRequests power;
-    LinuxKeepAwake keepAwake(InhibitBuses{bus.address(), bus.address()});
+    LinuxKeepAwake keepAwake(InhibitBuses{bus.address().toStdString(), bus.address().toStdString()});
     const QPointer<Form1> window = openWithTarget(clock, power, keepAwake, end != QLatin1String("past"));
     const auto closeWindow = qScopeGuard([&] { delete window.data(); }); // before the clock and backend go
     if (end != QLatin1String("not set")) {
@@ -143,7 +143,7 @@ void TestLinuxKeepAwake::withoutABusTheWindowKeepsTicking()
     RecordingRequests power;
     QElapsedTimer ending;
     {
-        LinuxKeepAwake keepAwake(InhibitBuses{address, address});
+        LinuxKeepAwake keepAwake(InhibitBuses{address.toStdString(), address.toStdString()});
         const QPointer<Form1> window = openWithTarget(clock, power, keepAwake, true);
         const auto closeWindow = qScopeGuard([&] { delete window.data(); });
         QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("comD")), Qt::LeftButton);

@@ -1,0 +1,60 @@
+#pragma once
+
+// Linux: what the power request and the idle-sleep inhibition share. Each talks to its
+// buses through libdbus on a worker thread of its own, one job at a time in the order asked,
+// so the window never waits on a bus, however slow or hung. libdbus rather than Qt DBus:
+// Qt makes every connection on one shared thread and holds the caller until it is made, so
+// one hung bus would stall every Qt DBus user of the process.
+
+#include <chrono>
+#include <dbus/dbus.h>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quietwatch::dbus {
+
+struct ConnectionCloser
+{
+    void operator()(DBusConnection *connection) const;
+};
+// Always a private connection of our own, never libdbus's shared one.
+using Connection = std::unique_ptr<DBusConnection, ConnectionCloser>;
+
+struct MessageUnref
+{
+    void operator()(DBusMessage *message) const { dbus_message_unref(message); }
+};
+using Message = std::unique_ptr<DBusMessage, MessageUnref>;
+
+// A connection registered on the bus, trying each address of a ';'-separated list in turn;
+// none when no address leads to a bus that completes its handshake. libdbus alone waits
+// for the handshake without limit; here a bus gets as long as libdbus gives a reply (25 s).
+Connection connect(const std::string &address);
+
+// The connection kept in `kept` if it still stands (whatever arrived on it meanwhile is
+// dropped), otherwise a fresh one, kept there in its place; nullptr if none can be made.
+DBusConnection *keptOrFresh(Connection &kept, const std::string &address);
+
+// Runs jobs on a thread of its own, started with the first job. A job of the same kind as
+// the last one still waiting joins it; at most two wait, the newest taking the place of
+// the one before. Destroying the worker gives the jobs left two seconds, then lets a thread
+// stuck on a hung bus go: it ends with the process. Jobs must own what they use.
+class Worker
+{
+public:
+    using Job = std::function<void()>;
+
+    Worker();
+    ~Worker();
+    Worker(const Worker &) = delete;
+    Worker &operator=(const Worker &) = delete;
+
+    void post(int kind, Job job);
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace quietwatch::dbus
