@@ -74,6 +74,9 @@ struct Control
     int lineWidth = 0;           // pixels, for a line
     int interval = 0;            // milliseconds, for a timer
     bool checked = false;        // an option button selected at start
+    // What a screen reader calls a control that takes the focus, where its caption does not
+    // say it (a box or a list is named by the caption that heads it).
+    std::string_view accessibleName{};
 };
 
 struct MenuItem

@@ -4,6 +4,8 @@
 // missing (any Linux desktop), metric-compatible IPA faces stand in for them, so the
 // captions keep the widths the layout was drawn for.
 
+#include "windowdesign.h"
+
 #include <QFont>
 #include <QFontDatabase>
 #include <QString>
@@ -12,8 +14,8 @@
 
 namespace quietwatch {
 
-inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック"); // proportional
-inline const QString kGothic = QStringLiteral("ＭＳ ゴシック");    // fixed pitch
+inline const QString kPGothic = QString::fromUtf8(design::kPGothic.data(), design::kPGothic.size()); // proportional
+inline const QString kGothic = QString::fromUtf8(design::kGothic.data(), design::kGothic.size());    // fixed pitch
 
 // Idempotent; call once a QGuiApplication exists, before the first window is built.
 inline void installFontSubstitutions()
