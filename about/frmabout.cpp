@@ -76,6 +76,7 @@ frmAbout::frmAbout(QWidget *parent)
     pic1->setAlignment(Qt::AlignCenter);
     pic1->setPixmap(QPixmap(QStringLiteral(":/quietwatch/about.jpg")));
     pic1->setFocusPolicy(Qt::StrongFocus);
+    pic1->setAccessibleName(QStringLiteral("Quietwatch")); // it takes the focus, so a screen reader names it
     pic1->setGeometry(px(0), px(120), px(780), px(1560));
 
     const QFont designFace = designFont(kPGothic, 9.75);

@@ -58,6 +58,18 @@ void releaseStartupMessages()
     heldMessages.clear();
 }
 
+// A Wayland client cannot place its windows, and both windows have fixed places. Where a
+// Wayland session also offers an X display (Xwayland) and the user has chosen no platform,
+// the X11 platform keeps them; Wayland itself stays the fallback should that display not open.
+void preferXwayland()
+{
+    const bool waylandSession = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
+                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (waylandSession && !qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+    }
+}
+
 } // namespace
 
 namespace quietwatch {
@@ -65,6 +77,7 @@ namespace quietwatch {
 std::unique_ptr<QApplication> openApplication(int &argc, char **argv, const char *name)
 {
     programName = name;
+    preferXwayland();
     previousHandler = qInstallMessageHandler(holdStartupMessage);
     auto app = std::make_unique<QApplication>(argc, argv);
     releaseStartupMessages();

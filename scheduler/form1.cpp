@@ -236,6 +236,9 @@ void Form1::createControls()
     l3 = label(Frame1, "l3", qs(texts::kInitialActionLine), 240, 1440, 570, 180);
     Label2 = label(Frame1, "Label2", QStringLiteral("時刻"), 240, 915, 345, 180);
     Label1 = label(Frame1, "Label1", QStringLiteral("日時"), 240, 315, 360, 180);
+    // A screen reader names each box and list by the caption that heads it.
+    txt1->setAccessibleName(Label1->text());
+    txt2->setAccessibleName(Label2->text());
 
     op1[1] = optionButton(f2, "op1(1)", QStringLiteral("再起動"), 1560, 960, 855, 180);
     op1[0] = optionButton(f2, "op1(0)", QStringLiteral("シャットダウン"), 1560, 720, 1360, 180);
@@ -248,6 +251,18 @@ void Form1::createControls()
     cmDate = dropDownList(f2, "cmDate", 120, 720, 1335, 300);
     Label4 = label(f2, "Label4", QStringLiteral("時間指定"), 120, 1440, 720, 180);
     Label3 = label(f2, "Label3", QStringLiteral("日時指定"), 120, 360, 720, 180);
+    // Over AT-SPI a list's name is its selected entry (as in GTK), so its words go into the
+    // description there too; the date list is also labelled by its caption.
+    Label3->setBuddy(cmDate);
+    const std::array<QString, 3> timeUnits{QStringLiteral("時"), QStringLiteral("分"), QStringLiteral("秒")};
+    const std::array<QString, 4> listWords{Label3->text(), Label4->text() + QChar(0x3000) + timeUnits[0],
+                                           Label4->text() + QChar(0x3000) + timeUnits[1],
+                                           Label4->text() + QChar(0x3000) + timeUnits[2]};
+    const std::array<QComboBox *, 4> lists{cmDate, cmTime[0], cmTime[1], cmTime[2]};
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        lists[i]->setAccessibleName(listWords[i]);
+        lists[i]->setAccessibleDescription(listWords[i]);
+    }
 
     // Created after the lists, so it is destroyed after them.
     auto *listStyle = new CompactListStyle(QApplication::style()->name());
