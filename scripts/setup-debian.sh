@@ -18,7 +18,7 @@ test_packages=(
     libgtest-dev googletest python3-dbusmock dbus-daemon xvfb xauth xdotool x11-utils faketime xclip
     desktop-file-utils appstream imagemagick openbox
     # real desktops: a Wayland compositor with Xwayland, and the accessibility bus
-    weston xwayland qt6-wayland at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    weston xwayland qt6-wayland at-spi2-core python3-pyatspi gir1.2-atspi-2.0 x11-xserver-utils
     # checks: sanitizers, fuzzing, static analysis
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck
     # the Windows side: cross compiler and Wine
