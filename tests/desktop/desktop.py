@@ -200,15 +200,18 @@ def platform_of(process):
     return "wayland" if "libqwayland" in maps else "xcb" if "libqxcb" in maps else "unknown"
 
 
-def x_geometry(title):
-    """The client area's place and size on the X screen, and the window id."""
+def x_window(title):
+    """(client x, y, width, height, the place it asked for) of a visible X window, or None."""
     ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], capture_output=True,
                          text=True).stdout.split()
     if not ids:
         return None
     info = subprocess.run(["xwininfo", "-id", ids[0]], capture_output=True, text=True).stdout
+    hints = subprocess.run(["xprop", "-id", ids[0], "WM_NORMAL_HINTS"], capture_output=True, text=True).stdout
     field = lambda label: int(re.search(label + r":\s+(-?\d+)", info).group(1))
-    return field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")
+    asked = re.search(r"user specified location: (-?\d+), (-?\d+)", hints)
+    return (field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"),
+            asked and (int(asked.group(1)), int(asked.group(2))))
 
 
 def xwayland(quietwatch, _timequery=None):
@@ -216,44 +219,26 @@ def xwayland(quietwatch, _timequery=None):
     start_weston(xwayland=True)
     program = start_program(quietwatch)
     app = desktop_app("quietwatch")
-    wait_for("the main window on the X display", lambda: x_geometry("Quietwatch"))
+    wait_for("the main window on the X display", lambda: x_window("Quietwatch"))
     check(platform_of(program) == "xcb", f"in a Wayland session with Xwayland the program uses {platform_of(program)}")
-
     # The client area below the menu bar stands at 248,285 (378 x 207). weston puts the outer
     # edge of its frame (a border and a title bar) where the window asked its client to stand.
-    def placed():
-        x, y, width, height = x_geometry("Quietwatch")
-        menu = height - 207
-        return (x, y, width, height) if 248 < x <= 248 + 12 and 285 - menu < y <= 285 - menu + 40 else None
-
+    top = lambda m: 285 - (m[3] - 207)  # where the window, menu bar included, asked to stand
+    main = lambda: (m := x_window("Quietwatch")) and 248 < m[0] <= 260 and top(m) < m[1] <= top(m) + 40 and m
     try:
-        x, y, width, height = wait_for("the place", placed, 5)
+        x, y, width, height, _ = wait_for("the place", main, 5)
         check(width == 378, f"the main window is an X window at its place: {x},{y} {width}x{height}")
     except TimeoutError:
-        x, y, width, height = x_geometry("Quietwatch")
+        x, y, width, height, _ = x_window("Quietwatch")
         check(False, f"the main window is an X window at its place: {x},{y} {width}x{height}")
     open_about(app)
-    # weston 10 maps a new X window where it asked to stand only when the window's first frame
-    # reaches the shell after the window manager has passed the place on, a race the program
-    # cannot win every time. So the place the About window asks for is checked here, and where
-    # it landed is shown.
+    # weston 10 maps a new X window at the place it asks for only when its first frame reaches
+    # the shell after the window manager has passed that place on, a race no client wins every
+    # time. So the place the About window asks for is checked, and where it landed is shown.
     want = (248 + width, 285 - (height - 207))
-    try:
-        asked = wait_for("the About window's place", lambda: x_asked(ABOUT_TITLE), 5)
-        check(asked == want, f"the About window asks to stand beside it at {asked} (want {want}); "
-                             f"its client landed at {x_geometry(ABOUT_TITLE)[:2]}")
-    except TimeoutError:
-        check(False, "the About window asks for no place")
-
-
-def x_asked(title):
-    """The place a window asked for on the X screen (its user-specified location)."""
-    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], capture_output=True,
-                         text=True).stdout.split()
-    hints = subprocess.run(["xprop", "-id", ids[0], "WM_NORMAL_HINTS"], capture_output=True,
-                           text=True).stdout if ids else ""
-    found = re.search(r"user specified location: (-?\d+), (-?\d+)", hints)
-    return (int(found.group(1)), int(found.group(2))) if found else None
+    about = wait_for("the About window on the X display", lambda: x_window(ABOUT_TITLE), 5)
+    check(about[4] == want, f"the About window asks to stand beside it at {about[4]} (want {want}); "
+                            f"its client landed at {about[0]},{about[1]}")
 
 
 def wayland(quietwatch, _timequery=None):
