@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QList>
 #include <QString>
 #include <array>
@@ -60,6 +62,48 @@ void releaseStartupMessages()
     heldMessages.clear();
 }
 
+// Whether the Wayland display named by the environment has a socket to connect to.
+bool waylandSocketExists()
+{
+    if (qEnvironmentVariableIsSet("WAYLAND_SOCKET")) {
+        return true; // handed over as an open connection
+    }
+    QString name = qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0"));
+    if (!QDir::isAbsolutePath(name)) {
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        if (runtime.isEmpty()) {
+            return false;
+        }
+        name = runtime + QLatin1Char('/') + name;
+    }
+    return QFileInfo::exists(name);
+}
+
+// A Wayland client cannot place its windows, and both windows have fixed places. In a
+// Wayland session that also offers an X display (Xwayland) the X11 platform keeps them,
+// with Wayland itself as the fallback; the user's own QT_QPA_PLATFORM always wins. A
+// Wayland display without a socket is not tried at all: the Wayland library would print
+// its own complaint beside our one line.
+void choosePlatform()
+{
+    const bool waylandSession = qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
+                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!waylandSession || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        return;
+    }
+    QStringList platforms;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        platforms << QStringLiteral("xcb");
+    }
+    if (waylandSocketExists()) {
+        platforms << QStringLiteral("wayland");
+    }
+    if (platforms.isEmpty()) {
+        platforms << QStringLiteral("xcb"); // fails, and says so in one line
+    }
+    qputenv("QT_QPA_PLATFORM", platforms.join(QLatin1Char(';')).toLocal8Bit());
+}
+
 } // namespace
 
 namespace quietwatch {
@@ -73,6 +117,7 @@ std::unique_ptr<QApplication> openApplication(char *programPath, const char *nam
     static std::array<char *, 2> argv{path.data(), nullptr};
 
     programName = name;
+    choosePlatform();
     previousHandler = qInstallMessageHandler(holdStartupMessage);
     auto app = std::make_unique<QApplication>(argc, argv.data());
     releaseStartupMessages();

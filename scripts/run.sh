@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and starts Quietwatch.
+# Installs what building and running need (no test tools), builds and starts Quietwatch.
 set -euo pipefail
-here=$(dirname "$0")
-"$here/setup-debian.sh"
-"$here/build.sh" "${QUIETWATCH_BUILD_DIR:-build}"
-exec "$here/../${QUIETWATCH_BUILD_DIR:-build}/app/quietwatch"
+cd "$(dirname "$0")/.."
+build=${QUIETWATCH_BUILD_DIR:-build}
+scripts/setup-debian.sh run
+# The tests need what only the test command installs (GoogleTest among them).
+scripts/build.sh "$build" -DQUIETWATCH_BUILD_TESTS=OFF
+exec "$build/app/quietwatch"

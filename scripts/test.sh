@@ -8,7 +8,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/.."
-"$here/setup-debian.sh" || exit 1
+"$here/setup-debian.sh" test || exit 1
 
 failed=()
 run() { # run NAME COMMAND...
@@ -23,15 +23,15 @@ ctest_in() { # ctest_in BUILD_DIR [CTEST_ARGS...]
     ctest --test-dir "$dir" --output-on-failure --parallel 2 "$@"
 }
 
-if run "build" "$here/build.sh" build; then
+if run "build" "$here/build.sh" build -DQUIETWATCH_BUILD_TESTS=ON; then
     run "tests" ctest_in build
 fi
-if run "build-asan" "$here/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DQUIETWATCH_SANITIZE=ON; then
+if run "build-asan" "$here/build.sh" build-asan -DQUIETWATCH_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug -DQUIETWATCH_SANITIZE=ON; then
     # The cross build runs Windows code under Wine and the checks read source: neither is native code to instrument.
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
         run "tests (sanitizers)" ctest_in build-asan -E '^(windows|checks)\.'
 fi
-if CXX=clang++ run "build-fuzz" "$here/build.sh" build-fuzz -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_FUZZ=ON; then
+if CXX=clang++ run "build-fuzz" "$here/build.sh" build-fuzz -DQUIETWATCH_BUILD_TESTS=ON -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_FUZZ=ON; then
     # The cross build and Wine run once, in build/.
     run "tests (fuzz)" ctest_in build-fuzz -E '^windows\.'
 fi

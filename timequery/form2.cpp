@@ -76,6 +76,7 @@ Form2::Form2(TimeQueryPorts ports, QWidget *parent)
     txtlog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtlog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtlog->setUndoRedoEnabled(false); // the log only grows; an undo history would grow with it
+    txtlog->setAccessibleName(QStringLiteral("時刻合わせのログ")); // it has no caption of its own
 
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->setGeometry(twipsRect(2160, 3000, 1935, 495));
