@@ -90,11 +90,12 @@ TEST(WindowRules, TheToggleWorksOnTheOuterWidthAndTheCaptionAlone)
         int width;
         LayoutChange expected;
     } rows[] = {
-        {"<<", 384, {">>", 192, false}},  // wide to narrow
-        {">>", 192, {"<<", 384, true}},   // and back
-        {"<<", 385, {">>", 192, false}},  // an odd width rounds down
-        {"", 400, {">>", 200, false}},    // any caption but ">>" narrows
-        {">> ", 400, {">>", 200, false}}, // ">>" exactly
+        {"<<", 384, {">>", 192, false}},   // wide to narrow
+        {">>", 192, {"<<", 384, true}},    // and back
+        {"<<", 385, {">>", 192, false}},   // an odd width rounds down
+        {"", 400, {">>", 200, false}},     // any caption but ">>" narrows
+        {">> ", 400, {">>", 200, false}},  // ">>" exactly
+        {"＞＞", 400, {">>", 200, false}}, // full-width is another caption
     };
     for (const auto &row : rows) {
         EXPECT_EQ(toggleLayout(row.caption, row.width), row.expected) << row.caption << ' ' << row.width;

@@ -594,9 +594,6 @@ void TestForm1::toggle_data()
 
     QTest::newRow(">>") << ">>" << true;
     QTest::newRow("<<") << "<<" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow(">> with a blank") << ">> " << false;
-    QTest::newRow("full-width ＞＞") << "＞＞" << false;
 }
 
 void TestForm1::toggle()
