@@ -63,11 +63,19 @@ def check(ok, what):
 
 def start_buses():
     """A private session bus and the accessibility bus behind it, for the programs and for us."""
+    # Its complaints go to nobody: a daemon holding the test's own output open would keep the
+    # test from ending if the test itself died.
     bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"], stdout=subprocess.PIPE,
-                           start_new_session=True, text=True)
+                           stderr=subprocess.DEVNULL, start_new_session=True, text=True)
     started.append(bus)
     os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
     spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], log="at-spi.log")
+    # The AT-SPI library gives up for good (and ends the process) if the bus is not there yet
+    # when it first asks: on a loaded machine the launcher can take its time.
+    ready = lambda: subprocess.run(["dbus-send", "--session", "--print-reply", "--reply-timeout=2000",
+                                    "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"],
+                                   capture_output=True, text=True).stdout.count("unix:") > 0
+    wait_for("the accessibility bus", ready, 30)
     # Qt speaks to the accessibility bus only when it is asked to.
     os.environ["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     os.environ["NO_AT_BRIDGE"] = "0"
