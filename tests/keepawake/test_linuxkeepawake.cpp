@@ -80,7 +80,9 @@ void TestLinuxKeepAwake::heldWhileTheTargetIsAhead()
         }
         const QDBusArgument inhibitors = list.arguments().constFirst().value<QDBusArgument>();
         inhibitors.beginArray();
-        return inhibitors.atEnd();
+        const bool none = inhibitors.atEnd();
+        inhibitors.endArray();
+        return none;
     };
 
     FakeClock clock(at(2026, 12, 7, 12, 0, 0));
