@@ -144,7 +144,7 @@ bool takesFocus(Kind kind);
 std::vector<const Control *> tabChain(const Window &window);
 
 // The access key of a caption: the character after a single '&', lower-cased if ASCII;
-// 0 where there is none ("元に戻す(D)" has none: its "(D)" is plain text).
+// 0 where there is none (a "(D)" written without the ampersand is plain text).
 char accessKey(std::string_view caption);
 
 // Twips to pixels at a number of dots per inch, rounded to the nearest pixel (15 twips
