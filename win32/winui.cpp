@@ -89,6 +89,13 @@ const wchar_t *classOf(design::Kind kind)
     return nullptr;
 }
 
+// A multi-line box would keep Tab and Esc for itself; the window's dialog manager gets them.
+LRESULT CALLBACK logBoxKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    return message == WM_GETDLGCODE ? result & ~(DLGC_WANTTAB | DLGC_WANTALLKEYS) : result;
+}
+
 } // namespace
 
 std::wstring wide(std::string_view utf8Text)
@@ -306,6 +313,9 @@ void Controls::create(HWND parent, const design::Window &design)
         m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, parent,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         m_ids[i] = id;
+        if (control.kind == design::Kind::LogBox) {
+            SetWindowSubclass(m_hwnds[i], &logBoxKeys, 0, 0);
+        }
         if (control.kind == design::Kind::OptionButton && control.checked) {
             SendMessageW(m_hwnds[i], BM_SETCHECK, BST_CHECKED, 0);
         }
