@@ -29,27 +29,19 @@ QRect twipsRect(int left, int top, int width, int height)
     return {px(left), px(top), px(width), px(height)};
 }
 
-// Names under .invalid can never resolve (RFC 6761); answering at once also spares
-// the user a resolver timeout on a machine without DNS.
-bool isReservedInvalidName(const QString &name)
-{
-    QString host = name.toLower();
-    if (host.endsWith(QLatin1Char('.'))) {
-        host.chop(1);
-    }
-    return host == QLatin1String("invalid") || host.endsWith(QLatin1String(".invalid"));
-}
-
 const QString kCrLf = QStringLiteral("\r\n");
 
-constexpr int kSilenceMilliseconds = 5000;
+QString qs(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
 
 } // namespace
 
 Form2::Form2(QWidget *parent) : Form2(TimeQueryPorts{}, parent) {}
 
 Form2::Form2(TimeQueryPorts ports, QWidget *parent)
-    : QDialog(parent), ports(ports), cmdGetTime(new QPushButton(QStringLiteral("時刻合わせ(&G)"), this)),
+    : QDialog(parent), query(ports), cmdGetTime(new QPushButton(QStringLiteral("時刻合わせ(&G)"), this)),
       txtlog(new QPlainTextEdit(this)), cmdCancel(new QPushButton(QStringLiteral("キャンセル(&C)"), this)),
       lblServer(new QLabel(QStringLiteral("サーバー："), this)),
       txtServer(new QLineEdit(QStringLiteral("ntp.nict.jp"), this)), wSock(new QUdpSocket(this)),
@@ -100,7 +92,7 @@ Form2::Form2(TimeQueryPorts ports, QWidget *parent)
     wSock->setObjectName(QStringLiteral("wSock"));
     silence->setSingleShot(true);
     silence->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early
-    silence->setInterval(kSilenceMilliseconds);
+    silence->setInterval(kTimeQuerySilenceMilliseconds);
 
     connect(cmdGetTime, &QPushButton::clicked, this, &Form2::cmdGetTime_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -126,42 +118,13 @@ void Form2::showEvent(QShowEvent *event)
 
 void Form2::done(int result)
 {
-    abandonQuery();
+    carryOut(query.close());
     QDialog::done(result);
 }
 
 void Form2::cmdGetTime_Click()
 {
-    request = makeSntpRequest();
-    abandonQuery(); // drops an earlier socket, its port and any answer still awaited
-
-    serverName = txtServer->text().trimmed();
-    if (serverName.isEmpty()) {
-        appendLog(QStringLiteral("サーバーが入力されていません") + kCrLf);
-        return;
-    }
-    if (!wSock->bind(QHostAddress::Any, ports.local, QAbstractSocket::DontShareAddress)) {
-        const QString port = QString::number(ports.local);
-        appendLog((wSock->error() == QAbstractSocket::AddressInUseError
-                       ? QStringLiteral("ローカルポート %1 がほかのプログラムに使われていて、問い合わせできません")
-                       : QStringLiteral("ローカルポート %1 を開けないため、問い合わせできません"))
-                      .arg(port) +
-                  kCrLf);
-        wSock->close();
-        return;
-    }
-
-    QHostAddress literal;
-    if (literal.setAddress(serverName)) {
-        sendRequest(literal); // an address needs no lookup (a lookup would be a reverse one)
-        return;
-    }
-    if (isReservedInvalidName(serverName)) {
-        serverResolved(QHostInfo()); // reported like any other unknown name
-        return;
-    }
-    // Asynchronous, so a slow resolver never freezes the window.
-    lookupId = QHostInfo::lookupHost(serverName, this, &Form2::serverResolved);
+    carryOut(query.press(txtServer->text().toStdString()));
 }
 
 void Form2::serverResolved(const QHostInfo &info)
@@ -172,29 +135,14 @@ void Form2::serverResolved(const QHostInfo &info)
     lookupId = -1;
     const QList<QHostAddress> addresses = info.addresses();
     if (info.error() != QHostInfo::NoError || addresses.isEmpty()) {
-        appendLog(QStringLiteral("サーバー「%1」が見つかりません").arg(serverName) + kCrLf);
-        wSock->close();
+        carryOut(query.notFound());
         return;
     }
     // IPv4 first: a name with both kinds of address is more often reachable over IPv4.
     const auto ipv4 = std::find_if(addresses.cbegin(), addresses.cend(), [](const QHostAddress &address) {
         return address.protocol() == QAbstractSocket::IPv4Protocol;
     });
-    sendRequest(ipv4 != addresses.cend() ? *ipv4 : addresses.first());
-}
-
-void Form2::sendRequest(const QHostAddress &server)
-{
-    const auto sent = wSock->writeDatagram(reinterpret_cast<const char *>(request.data()),
-                                           static_cast<qint64>(request.size()), server, ports.server);
-    if (sent != static_cast<qint64>(request.size())) {
-        appendLog(QStringLiteral("サーバー「%1」への送信に失敗しました").arg(serverName) + kCrLf);
-        wSock->close();
-        return;
-    }
-    // The socket stays open until an answer, the next press or closing; silence is only reported.
-    asked = server;
-    silence->start();
+    carryOut(query.resolved((ipv4 != addresses.cend() ? *ipv4 : addresses.first()).toString().toStdString()));
 }
 
 void Form2::wSock_DataArrival()
@@ -204,51 +152,69 @@ void Form2::wSock_DataArrival()
         if (!datagram.isValid()) {
             return;
         }
-        // Anyone on the network could send a datagram here; only the server asked may answer.
-        // Others are dropped unseen, and the real answer can still come.
-        if (datagram.senderPort() != ports.server ||
-            !datagram.senderAddress().isEqual(asked, QHostAddress::TolerantConversion)) {
-            continue;
-        }
         const QByteArray data = datagram.data();
-        const SntpReply reply = decodeSntpReply(
-            std::span(reinterpret_cast<const std::uint8_t *>(data.constData()), static_cast<std::size_t>(data.size())));
-        switch (reply.rejection) {
-        case SntpRejection::None:
-            for (const std::string &line : sntpLogLines(reply.unixSeconds)) {
-                appendLog(QString::fromStdString(line));
-            }
-            silence->stop();
-            wSock->close(); // one answer per query
-            return;
-        case SntpRejection::TooShort:
-            // Kept open: a later datagram is still taken as the answer.
-            appendLog(QStringLiteral("応答が短すぎます（%1 バイト）").arg(reply.size) + kCrLf);
-            break;
-        case SntpRejection::NeverSynchronised:
-            appendLog(QStringLiteral("時刻が未設定の応答です") + kCrLf);
-            break;
-        }
+        carryOut(query.datagram(
+            std::span(reinterpret_cast<const std::uint8_t *>(data.constData()), static_cast<std::size_t>(data.size())),
+            datagram.senderAddress().toString().toStdString(), static_cast<std::uint16_t>(datagram.senderPort())));
     }
 }
 
 void Form2::reportSilence()
 {
-    appendLog(QStringLiteral("サーバー「%1」から %2 秒たっても応答がありません")
-                  .arg(serverName)
-                  .arg(kSilenceMilliseconds / 1000) +
-              kCrLf);
+    carryOut(query.silence());
 }
 
-void Form2::abandonQuery()
+void Form2::carryOut(TimeQueryStep step)
 {
-    silence->stop();
-    asked.clear();
-    if (lookupId != -1) {
-        QHostInfo::abortHostLookup(lookupId);
-        lookupId = -1;
+    // Each event's step may lead to the next one at once (a bound socket to a lookup, an
+    // address given as such to the send).
+    for (;;) {
+        if (step.endQuery) {
+            silence->stop();
+            if (lookupId != -1) {
+                QHostInfo::abortHostLookup(lookupId);
+                lookupId = -1;
+            }
+            wSock->close();
+        }
+        for (const std::string &line : step.log) {
+            appendLog(qs(line));
+        }
+        if (step.startSilence) {
+            silence->start();
+        }
+        switch (step.next) {
+        case TimeQueryStep::Next::Wait:
+            return;
+        case TimeQueryStep::Next::Bind:
+            if (wSock->bind(QHostAddress::Any, query.ports().local, QAbstractSocket::DontShareAddress)) {
+                step = query.bound();
+            } else {
+                step = query.bindFailed(wSock->error() == QAbstractSocket::AddressInUseError);
+            }
+            break;
+        case TimeQueryStep::Next::Resolve: {
+            const QString host = qs(step.host);
+            QHostAddress literal;
+            if (literal.setAddress(host)) {
+                // An address needs no lookup (a lookup would be a reverse one).
+                step = query.resolved(literal.toString().toStdString());
+                break;
+            }
+            // Asynchronous, so a slow resolver never freezes the window.
+            lookupId = QHostInfo::lookupHost(host, this, &Form2::serverResolved);
+            return;
+        }
+        case TimeQueryStep::Next::Send: {
+            const auto &request = query.request();
+            const auto sent = wSock->writeDatagram(reinterpret_cast<const char *>(request.data()),
+                                                   static_cast<qint64>(request.size()), QHostAddress(qs(step.address)),
+                                                   query.ports().server);
+            step = query.sent(sent == static_cast<qint64>(request.size()));
+            break;
+        }
+        }
     }
-    wSock->close();
 }
 
 void Form2::appendLog(const QString &line)

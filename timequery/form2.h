@@ -1,11 +1,8 @@
 #pragma once
 
-#include "sntp.h"
+#include "timequery.h"
 
 #include <QDialog>
-#include <QHostAddress>
-#include <array>
-#include <cstdint>
 
 class QHostInfo;
 class QLabel;
@@ -16,14 +13,6 @@ class QTimer;
 class QUdpSocket;
 
 namespace quietwatch {
-
-// Where a query goes and where its socket listens. The program always uses the SNTP
-// port and local port 1024; tests point the server port at a peer of their own.
-struct TimeQueryPorts
-{
-    quint16 server = kSntpServerPort;
-    quint16 local = kSntpLocalPort;
-};
 
 // The time query window: one SNTP request per press, and every answer logged as two
 // lines, UTC and then UTC+9. It only reports the time; it never sets the clock.
@@ -49,16 +38,12 @@ private:
     void cmdGetTime_Click();
     void wSock_DataArrival();
     void serverResolved(const QHostInfo &info);
-    void sendRequest(const QHostAddress &server);
     void reportSilence();
-    void abandonQuery();
+    void carryOut(TimeQueryStep step);
     void appendLog(const QString &line);
 
-    TimeQueryPorts ports;
-    std::array<std::uint8_t, kSntpRequestSize> request{};
-    QString serverName; // as typed, for the messages
-    int lookupId = -1;  // the name lookup still running, if any
-    QHostAddress asked; // where the request went: only its answers are taken
+    TimeQuery query;   // decides what is sent, what an answer means and what is logged
+    int lookupId = -1; // the name lookup still running, if any
 
     QPushButton *cmdGetTime;
     QPlainTextEdit *txtlog;

@@ -1,0 +1,163 @@
+#include "frmabout_win32.h"
+
+#include "windowplace.h"
+#include "windowrules.h"
+
+#include <memory>
+#include <vector>
+
+namespace quietwatch {
+
+namespace {
+
+std::unique_ptr<frmAbout> g_about;
+
+// An owner that is never shown keeps the window off the task bar; it is not the
+// scheduler window, so the About window neither follows it nor stays in front of it.
+HWND hiddenOwner()
+{
+    static HWND owner =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return owner;
+}
+
+BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoW(monitor, &info) != 0) {
+        const RECT &r = info.rcWork;
+        reinterpret_cast<std::vector<ScreenRect> *>(data)->push_back(
+            {r.left, r.top, r.right - r.left, r.bottom - r.top});
+    }
+    return TRUE;
+}
+
+} // namespace
+
+void frmAbout::showBeside(HWND scheduler)
+{
+    if (!g_about) {
+        g_about.reset(new frmAbout());
+        if (!g_about->open()) {
+            g_about.reset();
+            return;
+        }
+    }
+    RECT main{};
+    GetWindowRect(scheduler, &main);
+    RECT own{};
+    GetWindowRect(g_about->hwnd(), &own);
+    std::vector<ScreenRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, &addWorkArea, reinterpret_cast<LPARAM>(&areas));
+    const ScreenPoint place = aboutWindowPlace({main.left, main.top, main.right - main.left, main.bottom - main.top},
+                                               own.right - own.left, own.bottom - own.top, areas);
+    SetWindowPos(g_about->hwnd(), nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(g_about->hwnd(), SW_SHOWNORMAL);
+    SetForegroundWindow(g_about->hwnd());
+}
+
+void frmAbout::closeIfOpen()
+{
+    if (g_about && g_about->hwnd() != nullptr) {
+        DestroyWindow(g_about->hwnd());
+    }
+}
+
+frmAbout::~frmAbout()
+{
+    if (m_picture != nullptr) {
+        DeleteObject(m_picture);
+    }
+}
+
+bool frmAbout::open()
+{
+    const design::Window &design = design::kFrmAbout;
+    if (!create(design, L"QuietwatchFrmAbout", hiddenOwner(), nullptr)) {
+        return false;
+    }
+    m_controls.create(hwnd(), design);
+    layout(static_cast<int>(GetDpiForWindow(hwnd())));
+    SetFocus(m_controls[design::tabChain(design).front()->name]);
+    return true;
+}
+
+void frmAbout::layout(int dpi)
+{
+    const design::Window &design = design::kFrmAbout;
+    m_controls.layout(dpi);
+    // The picture fills the box inside its sunken border of 2 pixels each side.
+    const RECT box = m_controls.rect(*design.control("pic1"));
+    const int border = MulDiv(2, dpi, 96);
+    if (m_picture != nullptr) {
+        DeleteObject(m_picture);
+    }
+    m_picture = win32::loadPicture(L"ABOUT_PICTURE",
+                                   SIZE{box.right - box.left - 2 * border, box.bottom - box.top - 2 * border});
+    SendMessageW(m_controls["pic1"], STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_picture));
+    const SIZE outer = win32::outerSize(hwnd(), design.clientWidth, design.clientHeight, dpi);
+    SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void frmAbout::paintLines(HDC dc)
+{
+    const int dpi = m_controls.dpi();
+    for (const design::Control &line : design::kFrmAbout.controls) {
+        if (line.kind != design::Kind::Line) {
+            continue;
+        }
+        const design::Rgb colour = line.colour.value_or(design::Rgb{});
+        HPEN pen = CreatePen(PS_SOLID, MulDiv(line.lineWidth, dpi, 96), RGB(colour.red, colour.green, colour.blue));
+        HGDIOBJ old = SelectObject(dc, pen);
+        const int y = design::pixels(line.top, dpi);
+        MoveToEx(dc, design::pixels(line.left, dpi), y, nullptr);
+        LineTo(dc, design::pixels(line.left + line.width, dpi), y);
+        SelectObject(dc, old);
+        DeleteObject(pen);
+    }
+}
+
+LRESULT frmAbout::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        // cmdOK is the default and the cancel button: Enter, Esc and a click all close.
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            if (windowsClosedBy(CloseCommand::AboutOk).about) {
+                DestroyWindow(hwnd());
+            }
+        }
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd(), &ps);
+        paintLines(dc);
+        EndPaint(hwnd(), &ps);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+        // The support address is blue.
+        if (const LRESULT brush = m_controls.labelColours(wParam, lParam)) {
+            return brush;
+        }
+        return Window::handleMessage(message, wParam, lParam);
+    case WM_DPICHANGED: {
+        const auto *suggested = reinterpret_cast<const RECT *>(lParam);
+        layout(HIWORD(wParam));
+        SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    default:
+        return Window::handleMessage(message, wParam, lParam);
+    }
+}
+
+void frmAbout::destroyed()
+{
+    // Closing destroys it; the next Version command makes it afresh.
+    g_about.reset();
+}
+
+} // namespace quietwatch

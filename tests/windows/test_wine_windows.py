@@ -1,0 +1,269 @@
+"""The Win32 programs under Wine on a private Xvfb (no window manager, so an X window is a
+Windows window's client area with its menu bar), driven by real keys (xdotool), one row of
+the table per case. The prefix is the one of windows.wine-start; its font replacements map
+the Japanese faces onto the IPA fonts.
+
+  QUIETWATCH_EXE, QUIETWATCH_TIMEQUERY_EXE: the programs; WINEPREFIX: the prefix.
+"""
+
+import datetime
+import os
+import socket
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'e2e'))
+from harness import Display, Processes, wait_for  # noqa: E402
+
+EXE = os.environ['QUIETWATCH_EXE']
+TIMEQUERY = os.environ['QUIETWATCH_TIMEQUERY_EXE']
+PREFIX = os.environ['WINEPREFIX']
+ABOUT_TITLE = 'ﾊﾞｰｼﾞｮﾝ情報'
+NEW_YEAR = '2023/12/31 20:15:07\r\n2024/01/01 05:15:07\r\n'
+
+
+def twips(value, dpi=96):
+    return (value * dpi + 720) // 1440
+
+
+class Wine:
+    def __init__(self, processes, display, workdir):
+        self.processes, self.display, self.workdir = processes, display, workdir
+        self.env = dict(display.env, WINEPREFIX=PREFIX, WINEDEBUG='-all', WINEDLLOVERRIDES='winemenubuilder.exe=d')
+        for name in [n for n in self.env if n.startswith('LC_') or n in ('LANG', 'LANGUAGE')]:
+            del self.env[name]
+
+    def reg(self, key, name, kind, value):
+        subprocess.run(['wine', 'reg', 'add', key, '/v', name, '/t', kind, '/d', str(value), '/f'], env=self.env,
+                       capture_output=True, timeout=60, check=True)
+
+    def start(self, exe, relay=False):
+        log = os.path.join(self.workdir, 'wine-%d.log' % time.monotonic_ns())
+        env = dict(self.env, WINEDEBUG='+relay') if relay else self.env
+        process = self.processes.start(['wine', exe], log=log, env=env, stdin=subprocess.DEVNULL)
+        process.log = log
+        return process
+
+    def menu(self, window, menu_key, item_key):
+        """Opens a menu and picks an item by their access keys (a focus change would close it)."""
+        self.display.keys(window, menu_key)
+        time.sleep(0.5)
+        self.display.run('xdotool', 'key', item_key)
+
+    def window(self, title, present=True, timeout=30):
+        found = []
+
+        def look():
+            found[:] = [w for w in self.display.windows_named(title)]
+            return bool(found) == present
+        if not wait_for(look, timeout, 0.1):
+            raise AssertionError('window %r %s' % (title, 'never shown' if present else 'still shown'))
+        time.sleep(0.5)  # until Wine has made it the active window
+        return found[0] if present else None
+
+    def copy(self, window, *keys):
+        """The text the focused box gives to the clipboard after keys (Tab selects a box's text)."""
+        subprocess.run(['xclip', '-selection', 'clipboard', '-i', '/dev/null'], env=self.display.env, timeout=10)
+        self.display.keys(window, *keys, 'ctrl+c')
+        text = []
+        wait_for(lambda: text.append(self.display.clipboard()) or text[-1], 5, 0.1)
+        return text[-1]
+
+
+def keys(display, window, *names):
+    """Focuses window, waits until Wine has activated it, then presses the keys."""
+    display.focus(window)
+    time.sleep(0.4)
+    display.run('xdotool', 'key', '--delay', '60', *names)
+
+
+def type_text(display, window, text):
+    display.focus(window)
+    time.sleep(0.4)
+    display.run('xdotool', 'type', '--delay', '60', text)
+
+
+Display.keys = keys
+Display.type = type_text
+
+
+def windows_named(display, title):
+    # Every titled window, compared here: xdotool's pattern does not match these titles.
+    out = display.run('xdotool', 'search', '--onlyvisible', '--name', '.', check=False)
+    return [int(w) for w in out.split() if display.title(int(w)) == title]
+
+
+Display.windows_named = windows_named
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def case_start(wine, dpi=96):
+    """Title, place and client size at a DPI; the initial texts."""
+    wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', dpi)
+    try:
+        program = wine.start(EXE)
+        window = wine.window('Quietwatch')
+        left, top, width, height = wine.display.geometry(window)
+        menu = height - twips(3105, dpi)
+        check((left, width) == (twips(3720, dpi), twips(5670, dpi)), 'left, width %d, %d at %d dpi' % (left, width, dpi))
+        check(top + menu == twips(4275, dpi) and 0 < menu < 60, 'top %d, menu %d at %d dpi' % (top, menu, dpi))
+        check(wine.copy(window, 'Tab') == '未設定', 'txt1 before Set')
+        return program
+    finally:
+        wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', 96)
+
+
+def case_layout_144(wine):
+    case_start(wine, 144)
+
+
+def case_set_from_lists(wine):
+    wine.start(EXE)
+    window = wine.window('Quietwatch')
+    # Focus starts on com1; eight Tabs reach the hour list, Down picks 1; back to comD (Set).
+    wine.display.keys(window, *['Tab'] * 8, 'Down', 'shift+Tab', 'shift+Tab', 'space')
+    today = datetime.date.today().strftime('%Y/%m/%d')
+    date = wine.copy(window, *['shift+Tab'] * 5)
+    check(date == today, 'txt1 after Set: %r' % date)
+    time_text = wine.copy(window, 'Tab')
+    check(time_text == '1:00:00', 'txt2 after Set: %r' % time_text)
+
+
+def case_toggle(wine):
+    wine.start(EXE)
+    window = wine.window('Quietwatch')
+    _, _, wide, _ = wine.display.geometry(window)
+    wine.display.keys(window, *['Tab'] * 4, 'space')  # comWide: half the outer width
+    time.sleep(0.5)
+    _, _, narrow, _ = wine.display.geometry(window)
+    check(abs(narrow - wide / 2) <= 8, 'narrow %d of %d' % (narrow, wide))
+    wine.display.keys(window, 'space')
+    time.sleep(0.5)
+    check(wine.display.geometry(window)[2] == wide, 'widened again')
+
+
+def case_about_and_exit_rules(wine):
+    program = wine.start(EXE)
+    window = wine.window('Quietwatch')
+    left, top, width, _ = wine.display.geometry(window)
+    wine.menu(window, 'alt+i', 'v')
+    about = wine.window(ABOUT_TITLE)
+    a_left, a_top, a_width, a_height = wine.display.geometry(about)
+    # Against the scheduler window's outer right edge, tops aligned (frames are not X windows here).
+    check(0 <= a_left - (left + width) <= 16 and abs(a_top - top) <= 40, 'About at %d,%d' % (a_left, a_top))
+    check((a_width, a_height) == (twips(4095), twips(3060)), 'About client %dx%d' % (a_width, a_height))
+    wine.display.keys(about, 'Escape')
+    wine.window(ABOUT_TITLE, present=False)
+    # The Exit button closes the scheduler window only; the About window keeps the program.
+    wine.menu(window, 'alt+i', 'v')
+    about = wine.window(ABOUT_TITLE)
+    wine.display.keys(window, 'alt+x')
+    wine.window('Quietwatch', present=False)
+    time.sleep(1)
+    check(program.poll() is None, 'the program ended with the About window open')
+    wine.display.keys(about, 'Return')
+    program.wait(15)
+
+
+def case_file_exit_closes_both(wine):
+    program = wine.start(EXE)
+    window = wine.window('Quietwatch')
+    wine.menu(window, 'alt+i', 'v')
+    wine.window(ABOUT_TITLE)
+    wine.menu(window, 'alt+f', 'x')
+    program.wait(15)
+
+
+def menu_now(wine, key, flags):
+    wine.reg(r'HKCU\Software\Wine\Debug', 'RelayInclude', 'REG_SZ', 'user32.ExitWindowsEx')
+    program = wine.start(EXE, relay=True)
+    window = wine.window('Quietwatch')
+    wine.menu(window, 'alt+f', key)
+    call = 'Call user32.ExitWindowsEx(%08x,00000000)' % flags
+
+    def logged():
+        with open(program.log, errors='replace') as f:
+            return call in f.read()
+    check(wait_for(logged, 20, 0.2), call + ' not in the relay trace')
+    # The call ends the prefix's Wine session; the next case starts a fresh one.
+    program.wait(20)
+    subprocess.run(['wineserver', '-w'], env=wine.env, capture_output=True, timeout=60, check=False)
+
+
+def case_shut_now(wine):
+    menu_now(wine, 's', 8)
+
+
+def case_reboot_now(wine):
+    menu_now(wine, 'r', 2)
+
+
+def case_time_query(wine):
+    peer = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    peer.bind(('127.0.0.1', 123))
+    peer.settimeout(20)
+    try:
+        program = wine.start(TIMEQUERY)
+        window = wine.window('時刻合わせ')
+        # Three Tabs reach the server box (its text selected), typing replaces it, Enter queries.
+        wine.display.keys(window, *['Tab'] * 3)
+        wine.display.type(window, '127.0.0.1')
+        wine.display.keys(window, 'Return')
+        request, sender = peer.recvfrom(1000)
+        check(len(request) == 48 and request[0] == 0x0B and sender[1] == 1024, 'request %r from %r' % (request, sender))
+        answer = bytearray(48)
+        answer[40:44] = bytes.fromhex('E93C4A4B')
+        peer.sendto(bytes(answer[:43]), sender)  # too short: rejected with a line, still waiting
+        peer.sendto(bytes(answer), sender)
+        time.sleep(1)
+        log = wine.copy(window, 'shift+Tab', 'shift+Tab')
+        # Wine's clipboard gives X the lines with LF endings.
+        check(log == ('応答が短すぎます（43 バイト）\r\n' + NEW_YEAR).replace('\r\n', '\n'), 'log %r' % log)
+        wine.display.keys(window, 'Escape')
+        program.wait(15)
+    finally:
+        peer.close()
+
+
+CASES = [case_start, case_layout_144, case_set_from_lists, case_toggle, case_about_and_exit_rules,
+         case_file_exit_closes_both, case_time_query, case_shut_now, case_reboot_now]
+
+
+def main():
+    import tempfile
+    selected = [c for c in CASES if not sys.argv[1:] or c.__name__[5:] in sys.argv[1:]]
+    failed = 0
+    server = Processes()
+    # The prefix's desktop process (and with it the clipboard) must belong to this display:
+    # a fresh server, ended again afterwards.
+    wine_env = dict(os.environ, WINEPREFIX=PREFIX)
+    subprocess.run(['wineserver', '-k'], env=wine_env, capture_output=True, timeout=30, check=False)
+    subprocess.run(['wineserver', '-w'], env=wine_env, capture_output=True, timeout=60, check=False)
+    with tempfile.TemporaryDirectory() as workdir:
+        try:
+            # One display for all cases: the prefix's desktop process stays on the first one.
+            display = Display(server, workdir)
+            for case in selected:
+                processes = Processes()
+                try:
+                    case(Wine(processes, display, workdir))
+                    print('PASS', case.__name__[5:], flush=True)
+                except Exception as error:  # noqa: BLE001 - every failure is reported, the rest still run
+                    failed += 1
+                    print('FAIL', case.__name__[5:] + ':', error, flush=True)
+                finally:
+                    processes.stop_all()
+        finally:
+            subprocess.run(['wineserver', '-k'], env=wine_env, capture_output=True, timeout=30, check=False)
+            server.stop_all()
+    print('%d passed, %d failed' % (len(selected) - failed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

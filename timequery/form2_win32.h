@@ -1,0 +1,38 @@
+#pragma once
+
+// The time query window on Win32: its table from the core, the exchange from the core,
+// and the socket (Winsock, datagrams delivered as window messages) and the name lookup
+// (on a thread of its own) here.
+
+#include "timequery.h"
+#include "winui.h"
+
+#include <winsock2.h>
+
+namespace quietwatch {
+
+class Form2 final : public win32::Window
+{
+public:
+    explicit Form2(TimeQueryPorts ports = {}) : m_query(ports) {}
+    ~Form2() override;
+    bool show(int showCommand);
+
+protected:
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void layout(int dpi);
+    void carryOut(TimeQueryStep step);
+    void startLookup(const std::string &host);
+    void readDatagrams();
+    void closeSocket();
+    void appendLog(const std::string &line);
+
+    TimeQuery m_query;
+    win32::Controls m_controls;
+    SOCKET m_socket = INVALID_SOCKET;
+    unsigned m_lookup = 0; // the lookup whose answer is awaited; 0 for none
+};
+
+} // namespace quietwatch

@@ -1,0 +1,534 @@
+#include "winui.h"
+
+#include <algorithm>
+#include <cmath>
+#include <commctrl.h>
+#include <wincodec.h>
+
+namespace quietwatch::win32 {
+
+namespace {
+
+int g_openWindows = 0;
+
+constexpr int kFirstControlId = 100;
+
+bool faceInstalled(const std::wstring &face)
+{
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+    bool found = false;
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExW(
+        dc, &wanted,
+        [](const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM data) -> int {
+            *reinterpret_cast<bool *>(data) = true;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, dc);
+    return found;
+}
+
+DWORD styleOf(const design::Control &control)
+{
+    constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+    switch (control.kind) {
+    case design::Kind::Frame:
+        return kChild | BS_GROUPBOX | WS_CLIPSIBLINGS;
+    case design::Kind::CommandButton:
+        return kChild | WS_TABSTOP | WS_GROUP |
+               (control.role == design::Role::Default || control.role == design::Role::DefaultAndCancel
+                    ? BS_DEFPUSHBUTTON
+                    : BS_PUSHBUTTON);
+    case design::Kind::Label:
+        return kChild | SS_LEFT | SS_NOPREFIX;
+    case design::Kind::TextBox:
+        return kChild | WS_TABSTOP | WS_GROUP | ES_READONLY | ES_AUTOHSCROLL;
+    case design::Kind::LogBox:
+        return kChild | WS_TABSTOP | WS_GROUP | ES_READONLY | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+               WS_VSCROLL | WS_HSCROLL;
+    case design::Kind::EditBox:
+        return kChild | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
+    case design::Kind::DropDownList:
+        return kChild | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST;
+    case design::Kind::OptionButton:
+        return kChild | BS_AUTORADIOBUTTON;
+    case design::Kind::PictureBox:
+        return kChild | WS_TABSTOP | WS_GROUP | SS_BITMAP | SS_NOTIFY;
+    case design::Kind::Line:
+    case design::Kind::Timer:
+    case design::Kind::Socket:
+        return 0;
+    }
+    return 0;
+}
+
+const wchar_t *classOf(design::Kind kind)
+{
+    switch (kind) {
+    case design::Kind::Frame:
+    case design::Kind::CommandButton:
+    case design::Kind::OptionButton:
+        return WC_BUTTONW;
+    case design::Kind::Label:
+    case design::Kind::PictureBox:
+        return WC_STATICW;
+    case design::Kind::TextBox:
+    case design::Kind::LogBox:
+    case design::Kind::EditBox:
+        return WC_EDITW;
+    case design::Kind::DropDownList:
+        return WC_COMBOBOXW;
+    case design::Kind::Line:
+    case design::Kind::Timer:
+    case design::Kind::Socket:
+        return nullptr;
+    }
+    return nullptr;
+}
+
+// A multi-line box would keep Tab and Esc for itself; the window's dialog manager gets them.
+LRESULT CALLBACK logBoxKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    return message == WM_GETDLGCODE ? result & ~(DLGC_WANTTAB | DLGC_WANTALLKEYS) : result;
+}
+
+} // namespace
+
+std::wstring wide(std::string_view utf8Text)
+{
+    if (utf8Text.empty()) {
+        return {};
+    }
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8Text.data(), static_cast<int>(utf8Text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8Text.data(), static_cast<int>(utf8Text.size()), out.data(), size);
+    return out;
+}
+
+std::string utf8(std::wstring_view text)
+{
+    if (text.empty()) {
+        return {};
+    }
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::string windowText(HWND hwnd)
+{
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return utf8(text);
+}
+
+void setWindowText(HWND hwnd, std::string_view text)
+{
+    SetWindowTextW(hwnd, wide(text).c_str());
+}
+
+int runMessageLoop()
+{
+    MSG msg{};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Tab, Enter, Esc and Alt+letter go through the dialog manager of the window they are for.
+        HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+        if (root != nullptr && IsDialogMessageW(root, &msg)) {
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+Window::~Window()
+{
+    if (m_hwnd != nullptr) {
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
+        DestroyWindow(m_hwnd);
+    }
+}
+
+bool Window::create(const design::Window &design, const wchar_t *className, HWND owner, HICON icon)
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    if (GetClassInfoExW(instance, className, &wc) == 0) {
+        wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = &Window::procedure;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = className;
+        wc.hIcon = icon;
+        wc.hIconSm = icon;
+        RegisterClassExW(&wc);
+    }
+    // Fixed frames: neither can be resized or maximized.
+    // Not WS_CLIPCHILDREN: a group box leaves its inside for its parent to paint.
+    DWORD style = WS_CAPTION | WS_SYSMENU;
+    DWORD exStyle = WS_EX_CONTROLPARENT;
+    if (design.border == design::Border::FixedDialog) {
+        style |= WS_POPUP;
+        exStyle |= WS_EX_DLGMODALFRAME;
+    } else {
+        style |= WS_OVERLAPPED;
+    }
+    if (design.minimizeButton) {
+        style |= WS_MINIMIZEBOX;
+    }
+    HMENU menu = design.menus.empty() ? nullptr : createMenuBar(design);
+    m_hwnd = CreateWindowExW(exStyle, className, wide(design.title).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, owner, menu, instance, this);
+    if (m_hwnd == nullptr) {
+        return false;
+    }
+    ++g_openWindows;
+    return true;
+}
+
+LRESULT Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto *self = static_cast<Window *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
+        self->m_hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto *self = reinterpret_cast<Window *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    const LRESULT result = self->handleMessage(message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->m_hwnd = nullptr;
+        // The program ends when none of its windows is open any more.
+        if (--g_openWindows == 0) {
+            PostQuitMessage(0);
+        }
+        self->destroyed(); // last: it may delete the object
+    }
+    return result;
+}
+
+std::wstring installedFace(std::string_view designFace)
+{
+    std::wstring face = wide(designFace);
+    if (!face.empty() && faceInstalled(face)) {
+        return face;
+    }
+    for (const wchar_t *standIn : {L"Yu Gothic UI", L"Meiryo UI"}) {
+        if (faceInstalled(standIn)) {
+            return standIn;
+        }
+    }
+    return L"Meiryo UI";
+}
+
+HFONT Fonts::get(const std::optional<design::Font> &font, int dpi)
+{
+    // A window without a font of its own takes the system's Japanese UI face at 9 points.
+    const design::Font f = font.value_or(design::Font{});
+    const int tenths = static_cast<int>(std::lround(f.points * 10));
+    const auto key = std::tuple(std::string(f.face), tenths, f.underline, dpi);
+    if (const auto found = m_fonts.find(key); found != m_fonts.end()) {
+        return found->second;
+    }
+    LOGFONTW lf{};
+    lf.lfHeight = -static_cast<LONG>(std::lround(f.points * dpi / 72.0));
+    lf.lfWeight = FW_NORMAL;
+    lf.lfUnderline = f.underline ? TRUE : FALSE;
+    lf.lfCharSet = SHIFTJIS_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    installedFace(f.face).copy(lf.lfFaceName, LF_FACESIZE - 1);
+    HFONT handle = CreateFontIndirectW(&lf);
+    m_fonts.emplace(key, handle);
+    return handle;
+}
+
+void Fonts::clear()
+{
+    for (auto &[key, handle] : m_fonts) {
+        DeleteObject(handle);
+    }
+    m_fonts.clear();
+}
+
+void Controls::create(HWND parent, const design::Window &design)
+{
+    m_design = &design;
+    m_parent = parent;
+    m_hwnds.assign(design.controls.size(), nullptr);
+    m_ids.assign(design.controls.size(), 0);
+    // The dialog manager walks the children in creation order: first what takes the focus,
+    // in tab order, then labels, then frames (below everything they hold).
+    std::vector<std::size_t> order;
+    for (const design::Control *control : design::tabChain(design)) {
+        order.push_back(static_cast<std::size_t>(control - design.controls.data()));
+    }
+    for (const design::Kind kind : {design::Kind::Label, design::Kind::Frame}) {
+        for (std::size_t i = 0; i < design.controls.size(); ++i) {
+            if (design.controls[i].kind == kind) {
+                order.push_back(i);
+            }
+        }
+    }
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    bool optionGroupStarted = false;
+    for (const std::size_t i : order) {
+        const design::Control &control = design.controls[i];
+        const wchar_t *className = classOf(control.kind);
+        if (className == nullptr) {
+            continue;
+        }
+        int id = kFirstControlId + static_cast<int>(i);
+        if (control.role == design::Role::Default || control.role == design::Role::DefaultAndCancel) {
+            id = IDOK;
+        } else if (control.role == design::Role::Cancel) {
+            id = IDCANCEL;
+        }
+        DWORD style = styleOf(control);
+        if (control.kind == design::Kind::OptionButton && !optionGroupStarted) {
+            style |= WS_GROUP | WS_TABSTOP; // the group's one stop; arrows move within it
+            optionGroupStarted = true;
+        }
+        const DWORD exStyle = (control.kind == design::Kind::TextBox || control.kind == design::Kind::LogBox ||
+                               control.kind == design::Kind::EditBox || control.kind == design::Kind::PictureBox)
+                                  ? WS_EX_CLIENTEDGE
+                                  : 0;
+        const std::wstring text = control.kind == design::Kind::PictureBox ? L"" : wide(control.text);
+        m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, parent,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        m_ids[i] = id;
+        if (control.kind == design::Kind::LogBox) {
+            SetWindowSubclass(m_hwnds[i], &logBoxKeys, 0, 0);
+        }
+        if (control.kind == design::Kind::OptionButton && control.checked) {
+            SendMessageW(m_hwnds[i], BM_SETCHECK, BST_CHECKED, 0);
+        }
+    }
+}
+
+RECT Controls::rect(const design::Control &control) const
+{
+    int left = control.left;
+    int top = control.top;
+    if (!control.container.empty()) {
+        if (const design::Control *frame = m_design->control(control.container)) {
+            left += frame->left;
+            top += frame->top;
+        }
+    }
+    const int x = design::pixels(left, m_dpi);
+    const int y = design::pixels(top, m_dpi);
+    return RECT{x, y, x + design::pixels(control.width, m_dpi), y + design::pixels(control.height, m_dpi)};
+}
+
+void Controls::layout(int dpi)
+{
+    m_dpi = dpi;
+    m_fonts.clear();
+    for (std::size_t i = 0; i < m_hwnds.size(); ++i) {
+        HWND hwnd = m_hwnds[i];
+        if (hwnd == nullptr) {
+            continue;
+        }
+        const design::Control &control = m_design->controls[i];
+        const RECT r = rect(control);
+        int height = r.bottom - r.top;
+        int top = r.top;
+        HFONT font = m_fonts.get(control.font ? control.font : m_design->font, dpi);
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (control.kind == design::Kind::DropDownList) {
+            height *= 9; // the closed box takes its height from the font; this is the open list
+        } else if (control.kind == design::Kind::OptionButton) {
+            // Tall enough for the check mark and the text, centred on the design line.
+            const int tall = std::max(height, MulDiv(16, dpi, 96));
+            top -= (tall - height) / 2;
+            height = tall;
+        }
+        SetWindowPos(hwnd, nullptr, r.left, top, r.right - r.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (control.kind == design::Kind::Label) {
+            sizeLabel(hwnd, control);
+        }
+    }
+}
+
+void Controls::sizeLabel(HWND label, const design::Control &control)
+{
+    // Labels size themselves to their text.
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(label)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(label, text.data(), static_cast<int>(text.size()))));
+    RECT r{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    SetWindowPos(label, nullptr, 0, 0, r.right, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT Controls::labelColours(WPARAM dc, LPARAM control) const
+{
+    const design::Control *label = byId(GetDlgCtrlID(reinterpret_cast<HWND>(control)));
+    if (label == nullptr || label->kind != design::Kind::Label) {
+        return 0;
+    }
+    HDC hdc = reinterpret_cast<HDC>(dc);
+    if (label->colour) {
+        SetTextColor(hdc, RGB(label->colour->red, label->colour->green, label->colour->blue));
+    }
+    SetBkColor(hdc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void Controls::setLabel(std::string_view name, std::string_view text)
+{
+    const design::Control *control = m_design->control(name);
+    HWND label = (*this)[name];
+    if (control == nullptr || label == nullptr || windowText(label) == text) {
+        return;
+    }
+    setWindowText(label, text);
+    sizeLabel(label, *control);
+}
+
+HWND Controls::operator[](std::string_view name) const
+{
+    const design::Control *control = m_design->control(name);
+    return control != nullptr ? m_hwnds[static_cast<std::size_t>(control - m_design->controls.data())] : nullptr;
+}
+
+const design::Control *Controls::byId(int id) const
+{
+    for (std::size_t i = 0; i < m_ids.size(); ++i) {
+        if (m_hwnds[i] != nullptr && m_ids[i] == id) {
+            return &m_design->controls[i];
+        }
+    }
+    return nullptr;
+}
+
+void Controls::showFrame(std::string_view frame, bool show)
+{
+    for (std::size_t i = 0; i < m_hwnds.size(); ++i) {
+        const design::Control &control = m_design->controls[i];
+        if (m_hwnds[i] != nullptr && (control.name == frame || control.container == frame)) {
+            ShowWindow(m_hwnds[i], show ? SW_SHOWNA : SW_HIDE);
+        }
+    }
+}
+
+SIZE outerSize(HWND hwnd, int clientWidthTwips, int clientHeightTwips, int dpi)
+{
+    RECT r{0, 0, design::pixels(clientWidthTwips, dpi), design::pixels(clientHeightTwips, dpi)};
+    AdjustWindowRectExForDpi(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), GetMenu(hwnd) != nullptr,
+                             static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), static_cast<UINT>(dpi));
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+HMENU createMenuBar(const design::Window &design)
+{
+    HMENU bar = CreateMenu();
+    for (std::size_t m = 0; m < design.menus.size(); ++m) {
+        const design::Menu &menu = design.menus[m];
+        HMENU popup = CreatePopupMenu();
+        for (std::size_t i = 0; i < menu.items.size(); ++i) {
+            const design::MenuItem &item = menu.items[i];
+            if (item.caption == "-") {
+                AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+            } else {
+                AppendMenuW(popup, MF_STRING, 1000 + 100 * m + i, wide(item.caption).c_str());
+            }
+        }
+        AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), wide(menu.caption).c_str());
+    }
+    return bar;
+}
+
+const design::MenuItem *menuItem(const design::Window &design, int id)
+{
+    const int m = (id - 1000) / 100;
+    const int i = (id - 1000) % 100;
+    if (id < 1000 || m >= static_cast<int>(design.menus.size()) ||
+        i >= static_cast<int>(design.menus[static_cast<std::size_t>(m)].items.size())) {
+        return nullptr;
+    }
+    return &design.menus[static_cast<std::size_t>(m)].items[static_cast<std::size_t>(i)];
+}
+
+HICON programIcon()
+{
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"IDI_ICON1", IMAGE_ICON, 32, 32, 0));
+}
+
+HBITMAP loadPicture(const wchar_t *resource, SIZE size)
+{
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, resource, reinterpret_cast<LPCWSTR>(RT_RCDATA));
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const void *bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr || size.cx <= 0 || size.cy <= 0) {
+        return nullptr;
+    }
+    const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    HBITMAP bitmap = nullptr;
+    IWICImagingFactory *factory = nullptr;
+    IWICStream *stream = nullptr;
+    IWICBitmapDecoder *decoder = nullptr;
+    IWICBitmapFrameDecode *frame = nullptr;
+    IWICBitmapScaler *scaler = nullptr;
+    IWICFormatConverter *converter = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                   reinterpret_cast<void **>(&factory))) &&
+        SUCCEEDED(factory->CreateStream(&stream)) &&
+        SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE *>(const_cast<void *>(bytes)),
+                                               SizeofResource(module, found))) &&
+        SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnLoad, &decoder)) &&
+        SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateBitmapScaler(&scaler)) &&
+        SUCCEEDED(scaler->Initialize(frame, static_cast<UINT>(size.cx), static_cast<UINT>(size.cy),
+                                     WICBitmapInterpolationModeFant)) &&
+        SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
+        SUCCEEDED(converter->Initialize(scaler, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0,
+                                        WICBitmapPaletteTypeCustom))) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = size.cx;
+        info.bmiHeader.biHeight = -size.cy; // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void *pixels = nullptr;
+        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        const UINT stride = static_cast<UINT>(size.cx) * 4;
+        if (bitmap != nullptr && FAILED(converter->CopyPixels(nullptr, stride, stride * static_cast<UINT>(size.cy),
+                                                              static_cast<BYTE *>(pixels)))) {
+            DeleteObject(bitmap);
+            bitmap = nullptr;
+        }
+    }
+    for (IUnknown *object : std::initializer_list<IUnknown *>{converter, scaler, frame, decoder, stream, factory}) {
+        if (object != nullptr) {
+            object->Release();
+        }
+    }
+    if (comStarted) {
+        CoUninitialize();
+    }
+    return bitmap;
+}
+
+} // namespace quietwatch::win32
