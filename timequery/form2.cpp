@@ -1,5 +1,7 @@
 #include "form2.h"
 
+#include "designedwidgets.h"
+
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QLabel>
@@ -18,76 +20,33 @@ namespace quietwatch {
 
 namespace {
 
-// The layout is drawn in twips; 15 twips make a pixel at 96 dots per inch.
-constexpr int px(int twips)
-{
-    return twips / 15;
-}
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {px(left), px(top), px(width), px(height)};
-}
-
 const QString kCrLf = QStringLiteral("\r\n");
-
-QString qs(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
 
 } // namespace
 
 Form2::Form2(QWidget *parent) : Form2(TimeQueryPorts{}, parent) {}
 
 Form2::Form2(TimeQueryPorts ports, QWidget *parent)
-    : QDialog(parent), query(ports), cmdGetTime(new QPushButton(QStringLiteral("時刻合わせ(&G)"), this)),
-      txtlog(new QPlainTextEdit(this)), cmdCancel(new QPushButton(QStringLiteral("キャンセル(&C)"), this)),
-      lblServer(new QLabel(QStringLiteral("サーバー："), this)),
-      txtServer(new QLineEdit(QStringLiteral("ntp.nict.jp"), this)), wSock(new QUdpSocket(this)),
-      silence(new QTimer(this))
+    : QDialog(parent), query(ports), wSock(new QUdpSocket(this)), silence(new QTimer(this))
 {
-    setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("時刻合わせ"));
-    // A fixed frame with the close box only.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(px(4155), px(3555));
+    ui::applyWindowDesign(*this, design::kForm2);
+    setFixedSize(ui::px(design::kForm2.clientWidth), ui::px(design::kForm2.clientHeight));
 
-    cmdGetTime->setObjectName(QStringLiteral("cmdGetTime"));
-    cmdGetTime->setGeometry(twipsRect(120, 3000, 1815, 495));
-    cmdGetTime->setDefault(true);
-
-    txtlog->setObjectName(QStringLiteral("txtlog"));
-    txtlog->setGeometry(twipsRect(120, 1680, 3975, 1215));
-    txtlog->setReadOnly(true);
-    txtlog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    txtlog->setFocusPolicy(Qt::StrongFocus);
-    txtlog->setTabChangesFocus(true);
-    txtlog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtlog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtlog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtlog->setUndoRedoEnabled(false); // the log only grows; an undo history would grow with it
-    txtlog->setAccessibleName(QStringLiteral("時刻合わせのログ")); // it has no caption of its own
-
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(twipsRect(2160, 3000, 1935, 495));
+    const ui::DesignedControls controls(*this, design::kForm2, ui::Faces::Design);
+    cmdGetTime = controls.get<QPushButton>("cmdGetTime"); // the default button: Enter
+    txtlog = controls.get<QPlainTextEdit>("txtlog");
+    cmdCancel = controls.get<QPushButton>("cmdCancel"); // Esc rejects the dialog, as it does
+    lblServer = controls.get<QLabel>("lblServer");
+    txtServer = controls.get<QLineEdit>("txtServer");
 
     // The server field sits in the band above the log, as wide as the log.
     const QRect log = txtlog->geometry();
-    lblServer->setObjectName(QStringLiteral("lblServer"));
-    lblServer->adjustSize();
     lblServer->setBuddy(txtServer);
-    txtServer->setObjectName(QStringLiteral("txtServer"));
     const int fieldHeight = txtServer->sizeHint().height();
     const int fieldLeft = log.left() + lblServer->width() + 4;
     txtServer->setGeometry(fieldLeft, log.top() - 8 - fieldHeight, log.right() + 1 - fieldLeft, fieldHeight);
     lblServer->move(log.left(), txtServer->y() + (fieldHeight - lblServer->height()) / 2);
-
-    setTabOrder(cmdGetTime, txtlog);
-    setTabOrder(txtlog, cmdCancel);
-    setTabOrder(cmdCancel, txtServer);
-    cmdGetTime->setFocus();
+    controls.orderTabs();
 
     wSock->setObjectName(QStringLiteral("wSock"));
     silence->setSingleShot(true);
@@ -178,7 +137,7 @@ void Form2::carryOut(TimeQueryStep step)
             wSock->close();
         }
         for (const std::string &line : step.log) {
-            appendLog(qs(line));
+            appendLog(ui::qs(line));
         }
         if (step.startSilence) {
             silence->start();
@@ -194,7 +153,7 @@ void Form2::carryOut(TimeQueryStep step)
             }
             break;
         case TimeQueryStep::Next::Resolve: {
-            const QString host = qs(step.host);
+            const QString host = ui::qs(step.host);
             QHostAddress literal;
             if (literal.setAddress(host)) {
                 // An address needs no lookup (a lookup would be a reverse one).
@@ -208,8 +167,8 @@ void Form2::carryOut(TimeQueryStep step)
         case TimeQueryStep::Next::Send: {
             const auto &request = query.request();
             const auto sent = wSock->writeDatagram(reinterpret_cast<const char *>(request.data()),
-                                                   static_cast<qint64>(request.size()), QHostAddress(qs(step.address)),
-                                                   query.ports().server);
+                                                   static_cast<qint64>(request.size()),
+                                                   QHostAddress(ui::qs(step.address)), query.ports().server);
             step = query.sent(sent == static_cast<qint64>(request.size()));
             break;
         }

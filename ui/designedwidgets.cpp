@@ -86,8 +86,6 @@ QObject *makeControl(QWidget *parent, QWidget &window, const design::Control &co
     case design::Kind::CommandButton: {
         auto *button = named(new QPushButton(text, parent), control);
         button->setGeometry(twipsRect(control));
-        // Enter presses the default button only, never whichever button has the focus.
-        button->setAutoDefault(false);
         button->setDefault(control.role == design::Role::Default || control.role == design::Role::DefaultAndCancel);
         return button;
     }
@@ -100,8 +98,10 @@ QObject *makeControl(QWidget *parent, QWidget &window, const design::Control &co
         auto *box = named(new QLineEdit(parent), control);
         box->setGeometry(twipsRect(control));
         box->setText(text);
-        box->setReadOnly(control.kind == design::Kind::TextBox); // the user may still select and copy
-        box->setCursorPosition(0);
+        if (control.kind == design::Kind::TextBox) {
+            box->setReadOnly(true); // the user may still select and copy
+            box->setCursorPosition(0);
+        }
         return box;
     }
     case design::Kind::LogBox: {
