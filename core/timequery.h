@@ -78,7 +78,7 @@ private:
         Sending,
         Waiting,
     };
-    TimeQueryStep fail(std::string line);
+    TimeQueryStep fail(std::string text);
     TimeQueryStep notFoundNow();
 
     TimeQueryPorts m_ports;
