@@ -56,9 +56,14 @@ std::optional<LocalDateTime> momentOf(std::string_view date, std::string_view ti
 bool targetArmed(std::string_view targetDate, std::string_view targetTime, std::string_view clockDate,
                  std::string_view clockTime)
 {
+    // The clock is read back only for a target that names a moment: an idle window's tick,
+    // with no target, costs no more than a glance at the target texts.
     const auto target = momentOf(targetDate, targetTime);
+    if (!target) {
+        return false;
+    }
     const auto clock = momentOf(clockDate, clockTime);
-    return target && clock && ordered(*target) >= ordered(*clock);
+    return clock && ordered(*target) >= ordered(*clock);
 }
 
 bool targetArmed(const Schedule &schedule)
