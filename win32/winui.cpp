@@ -197,7 +197,37 @@ bool Window::create(const design::Window &design, const wchar_t *className, HWND
 
 LRESULT Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return DefWindowProcW(m_hwnd, message, wParam, lParam);
+    // As a dialog does: coming back to the window (a click, Alt+Tab, another window closing)
+    // gives the focus back to the control that had it, not to the frame, where the arrow keys,
+    // Space and the focus rectangle would be lost.
+    switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(m_hwnd, focus)) {
+                m_lastFocus = focus;
+            }
+        } else if (HIWORD(wParam) == 0) { // not while minimized
+            restoreFocus();
+        }
+        return 0;
+    case WM_SETFOCUS:
+        restoreFocus();
+        return 0;
+    default:
+        return DefWindowProcW(m_hwnd, message, wParam, lParam);
+    }
+}
+
+void Window::restoreFocus()
+{
+    HWND target = m_lastFocus;
+    // A control since hidden (the folded settings panel) or disabled gives way to the first stop.
+    if (target == nullptr || !IsChild(m_hwnd, target) || !IsWindowVisible(target) || !IsWindowEnabled(target)) {
+        target = GetNextDlgTabItem(m_hwnd, nullptr, FALSE);
+    }
+    if (target != nullptr) {
+        SetFocus(target);
+    }
 }
 
 LRESULT CALLBACK Window::procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
