@@ -95,6 +95,7 @@ public:
 
 private:
     void sizeLabel(HWND label, const design::Control &control);
+    void fitDropDown(HWND list, const design::Control &control, int width);
 
     const design::Window *m_design = nullptr;
     HWND m_parent = nullptr;
