@@ -83,7 +83,12 @@ photograph() {
     about=$(window_named 'ﾊﾞｰｼﾞｮﾝ情報')
     shoot "$(px 700)x$(px 320)+$(px 240)+$(px 250)" "win32-about$suffix.png"
     activate "$about" "$(px 222)" "$(px 187)" # OK
-    sleep 0.5
+    # Without a window manager Wine may wait up to 2 s for a window's unmapping to be confirmed.
+    for _ in $(seq 50); do
+        xdotool getwindowname "$about" >/dev/null 2>&1 && xdotool search --onlyvisible --name . 2>/dev/null |
+            grep -qx "$about" || break
+        sleep 0.1
+    done
     # comWide: 144,16 below the menu bar; the menu bar is what the X window has above 207 pixels.
     eval "$(xdotool getwindowgeometry --shell "$main")"
     activate "$main" "$(px 156)" $((HEIGHT - $(px 207) + $(px 28)))
