@@ -31,8 +31,8 @@ bool Form1::show(int showCommand)
         return false;
     }
     m_controls.create(hwnd(), design);
+    load(); // before the layout, which fits the lists' fonts to their entries
     layout(static_cast<int>(GetDpiForWindow(hwnd())));
-    load();
     ShowWindow(hwnd(), showCommand);
     // The first control in tab order that can take the focus.
     SetFocus(control(design::tabChain(design).front()->name));

@@ -74,12 +74,13 @@ cmd_wine_start() {
         die "wineboot failed in $WINEPREFIX"
     fi
     [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] || die "wineboot left no system in $WINEPREFIX: $(cat "$log")"
-    # The Japanese faces the windows ask for (and the stand-ins they fall back to) drawn by the
-    # IPA fonts, or Wine may draw boxes; a crash never waits for a click.
+    # The Japanese faces the windows ask for (and the stand-ins they fall back to, and MS UI
+    # Gothic, which Wine's menu font links to for Japanese) drawn by the IPA fonts, or Wine may
+    # draw boxes; a crash never waits for a click.
     local reg=$WINEPREFIX/quietwatch.reg
     printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
         '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"Yu Gothic UI"="IPAPGothic"' \
-        '"Meiryo UI"="IPAPGothic"' '' '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' |
+        '"Meiryo UI"="IPAPGothic"' '"MS UI Gothic"="IPAPGothic"' '' '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' |
         iconv -f UTF-8 -t UTF-16 >"$reg"
     timeout 60 wine regedit /S "$reg" </dev/null >>"$log" 2>&1 || die "the prefix's font replacements failed: $(cat "$log")"
     echo "$(wine --version 2>/dev/null) ready in $((SECONDS - started)) s, prefix $WINEPREFIX"

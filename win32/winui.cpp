@@ -197,7 +197,37 @@ bool Window::create(const design::Window &design, const wchar_t *className, HWND
 
 LRESULT Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return DefWindowProcW(m_hwnd, message, wParam, lParam);
+    // As a dialog does: coming back to the window (a click, Alt+Tab, another window closing)
+    // gives the focus back to the control that had it, not to the frame, where the arrow keys,
+    // Space and the focus rectangle would be lost.
+    switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (HWND focus = GetFocus(); focus != nullptr && IsChild(m_hwnd, focus)) {
+                m_lastFocus = focus;
+            }
+        } else if (HIWORD(wParam) == 0) { // not while minimized
+            restoreFocus();
+        }
+        return 0;
+    case WM_SETFOCUS:
+        restoreFocus();
+        return 0;
+    default:
+        return DefWindowProcW(m_hwnd, message, wParam, lParam);
+    }
+}
+
+void Window::restoreFocus()
+{
+    HWND target = m_lastFocus;
+    // A control since hidden (the folded settings panel) or disabled gives way to the first stop.
+    if (target == nullptr || !IsChild(m_hwnd, target) || !IsWindowVisible(target) || !IsWindowEnabled(target)) {
+        target = GetNextDlgTabItem(m_hwnd, nullptr, FALSE);
+    }
+    if (target != nullptr) {
+        SetFocus(target);
+    }
 }
 
 LRESULT CALLBACK Window::procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -353,6 +383,7 @@ void Controls::layout(int dpi)
         HFONT font = m_fonts.get(control.font ? control.font : m_design->font, dpi);
         SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (control.kind == design::Kind::DropDownList) {
+            fitDropDown(hwnd, control, r.right - r.left);
             height *= 9; // the closed box takes its height from the font; this is the open list
         } else if (control.kind == design::Kind::OptionButton) {
             // Tall enough for the check mark and the text, centred on the design line.
@@ -365,6 +396,45 @@ void Controls::layout(int dpi)
             sizeLabel(hwnd, control);
         }
     }
+}
+
+void Controls::fitDropDown(HWND list, const design::Control &control, int width)
+{
+    // A Win32 list's arrow is as wide as a scroll bar, so at the design width a face wider than
+    // the design's (the stand-ins) would cut the entries off: the font steps down until the
+    // widest entry fits beside the arrow, while the closed box keeps the height of its neighbours.
+    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+    if (count <= 0) {
+        return;
+    }
+    const LRESULT fieldHeight = SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    const LRESULT itemHeight = SendMessageW(list, CB_GETITEMHEIGHT, 0, 0);
+    const int room = width - GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(m_dpi)) -
+                     4 * GetSystemMetricsForDpi(SM_CXEDGE, static_cast<UINT>(m_dpi));
+    design::Font font = control.font.value_or(m_design->font.value_or(design::Font{}));
+    const double smallest = font.points * 0.75;
+    HDC dc = GetDC(list);
+    for (; font.points >= smallest; font.points -= 0.25) {
+        HGDIOBJ old = SelectObject(dc, m_fonts.get(font, m_dpi));
+        int widest = 0;
+        for (int i = 0; i < count; ++i) {
+            std::wstring text(static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+            text.resize(
+                static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            widest = std::max(widest, static_cast<int>(size.cx));
+        }
+        SelectObject(dc, old);
+        if (widest <= room) {
+            break;
+        }
+    }
+    ReleaseDC(list, dc);
+    font.points = std::max(font.points, smallest);
+    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.get(font, m_dpi)), FALSE);
+    SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), fieldHeight);
+    SendMessageW(list, CB_SETITEMHEIGHT, 0, itemHeight);
 }
 
 void Controls::sizeLabel(HWND label, const design::Control &control)

@@ -45,7 +45,9 @@ protected:
 
 private:
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void restoreFocus();
     HWND m_hwnd = nullptr;
+    HWND m_lastFocus = nullptr; // the control that had the focus when the window was last left
 };
 
 // A design font at a DPI: the design face where Windows has it, otherwise a Japanese face
@@ -93,6 +95,7 @@ public:
 
 private:
     void sizeLabel(HWND label, const design::Control &control);
+    void fitDropDown(HWND list, const design::Control &control, int width);
 
     const design::Window *m_design = nullptr;
     HWND m_parent = nullptr;
