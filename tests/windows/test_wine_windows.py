@@ -8,6 +8,7 @@ the Japanese faces onto the IPA fonts.
 
 import datetime
 import os
+import re
 import socket
 import subprocess
 import sys
@@ -217,6 +218,26 @@ def menu_now(wine, key, flags):
     subprocess.run(['wineserver', '-w'], env=wine.env, capture_output=True, timeout=60, check=False)
 
 
+def case_keep_awake(wine):
+    """A target ahead holds off idle sleep; Clear lets go: the real calls, in Wine's relay trace."""
+    wine.reg(r'HKCU\Software\Wine\Debug', 'RelayInclude', 'REG_SZ', 'kernel32.SetThreadExecutionState')
+    program = wine.start(EXE, relay=True)
+    window = wine.window('Quietwatch')
+    # Five Tabs reach the date list, Down picks tomorrow, Tab and Space press Set; three
+    # Shift+Tabs go back to Clear.
+    wine.display.keys(window, *['Tab'] * 5, 'Down', 'Tab', 'space')
+
+    def calls():
+        with open(program.log, errors='replace') as trace:
+            return re.findall(r'Call KERNEL32\.SetThreadExecutionState\(([0-9a-f]{8})\)', trace.read(), re.I)
+    check(wait_for(lambda: calls() == ['80000001'], 20, 0.2), 'after Set: %r' % calls())
+    wine.display.keys(window, *['shift+Tab'] * 3, 'space')
+    check(wait_for(lambda: calls() == ['80000001', '80000000'], 20, 0.2), 'after Clear: %r' % calls())
+    wine.display.keys(window, 'alt+x')
+    program.wait(15)
+    check(calls() == ['80000001', '80000000'], 'a window closed while let go asks nothing more: %r' % calls())
+
+
 def case_shut_now(wine):
     menu_now(wine, 's', 8)
 
@@ -253,7 +274,7 @@ def case_time_query(wine):
 
 
 CASES = [case_start, case_layout_144, case_set_from_lists, case_toggle, case_about_and_exit_rules,
-         case_file_exit_closes_both, case_time_query, case_shut_now, case_reboot_now]
+         case_file_exit_closes_both, case_keep_awake, case_time_query, case_shut_now, case_reboot_now]
 
 
 def main():
