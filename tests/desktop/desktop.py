@@ -83,8 +83,10 @@ def start_buses():
 
 def start_xvfb():
     reader, writer = os.pipe()
-    spawn(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1024x768x24", "-nolisten", "tcp"], log="xvfb.log",
-          pass_fds=(writer,))
+    # -noreset: the accessibility bus launcher connects and leaves again, and a server that
+    # resets then would refuse the program that connects next.
+    spawn(["Xvfb", "-displayfd", str(writer), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
+          log="xvfb.log", pass_fds=(writer,))
     os.close(writer)
     with os.fdopen(reader) as display:
         os.environ["DISPLAY"] = ":" + display.readline().strip()
