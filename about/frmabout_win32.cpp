@@ -136,19 +136,6 @@ LRESULT frmAbout::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         EndPaint(hwnd(), &ps);
         return 0;
     }
-    case WM_CTLCOLORSTATIC:
-        // The support address is blue.
-        if (const LRESULT brush = m_controls.labelColours(wParam, lParam)) {
-            return brush;
-        }
-        return Window::handleMessage(message, wParam, lParam);
-    case WM_DPICHANGED: {
-        const auto *suggested = reinterpret_cast<const RECT *>(lParam);
-        layout(HIWORD(wParam));
-        SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    }
     default:
         return Window::handleMessage(message, wParam, lParam);
     }

@@ -22,9 +22,10 @@ protected:
 private:
     frmAbout() = default;
     bool open();
-    void layout(int dpi);
+    void layout(int dpi) override;
     void paintLines(HDC dc);
 
+    const win32::Controls *designedControls() const override { return &m_controls; }
     win32::Controls m_controls;
     HBITMAP m_picture = nullptr;
 };

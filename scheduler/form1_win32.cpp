@@ -79,18 +79,6 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             command(LOWORD(wParam));
         }
         return 0;
-    case WM_CTLCOLORSTATIC:
-        if (const LRESULT brush = m_controls.labelColours(wParam, lParam)) {
-            return brush;
-        }
-        return Window::handleMessage(message, wParam, lParam);
-    case WM_DPICHANGED: {
-        const auto *suggested = reinterpret_cast<const RECT *>(lParam);
-        layout(HIWORD(wParam));
-        SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    }
     case WM_DESTROY:
         // The timer goes with the window, so a set target can never fire afterwards.
         KillTimer(hwnd(), kTimer1);

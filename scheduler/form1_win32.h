@@ -19,7 +19,7 @@ protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void layout(int dpi);
+    void layout(int dpi) override;
     void load();
     void tick();
     void command(int id);
@@ -38,6 +38,7 @@ private:
     PowerRequests &m_power;
     Schedule m_schedule;
     KeepAwakeSwitch m_keepAwake;
+    const win32::Controls *designedControls() const override { return &m_controls; }
     win32::Controls m_controls;
 };
 

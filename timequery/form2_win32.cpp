@@ -101,17 +101,6 @@ LRESULT Form2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         carryOut(m_query.close());
         return 0;
-    case WM_CTLCOLORSTATIC:
-        if (const LRESULT brush = m_controls.labelColours(wParam, lParam)) {
-            return brush;
-        }
-        return Window::handleMessage(message, wParam, lParam);
-    case WM_DPICHANGED: {
-        const auto *suggested = reinterpret_cast<const RECT *>(lParam);
-        layout(HIWORD(wParam));
-        SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        return 0;
-    }
     default:
         return Window::handleMessage(message, wParam, lParam);
     }

@@ -22,7 +22,7 @@ protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void layout(int dpi);
+    void layout(int dpi) override;
     void carryOut(TimeQueryStep step);
     void startLookup(const std::string &host);
     void readDatagrams();
@@ -30,6 +30,7 @@ private:
     void appendLog(const std::string &line);
 
     TimeQuery m_query;
+    const win32::Controls *designedControls() const override { return &m_controls; }
     win32::Controls m_controls;
     SOCKET m_socket = INVALID_SOCKET;
     unsigned m_lookup = 0; // the lookup whose answer is awaited; 0 for none

@@ -213,6 +213,20 @@ LRESULT Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:
         restoreFocus();
         return 0;
+    case WM_CTLCOLORSTATIC:
+        if (const Controls *controls = designedControls()) {
+            if (const LRESULT brush = controls->labelColours(wParam, lParam)) {
+                return brush;
+            }
+        }
+        return DefWindowProcW(m_hwnd, message, wParam, lParam);
+    case WM_DPICHANGED: {
+        const auto *suggested = reinterpret_cast<const RECT *>(lParam);
+        layout(HIWORD(wParam));
+        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     default:
         return DefWindowProcW(m_hwnd, message, wParam, lParam);
     }

@@ -26,6 +26,8 @@ int runMessageLoop();
 
 // One top-level window with its own object: the procedure finds the object through the
 // window's user data, set at WM_NCCREATE, and hands it every message.
+class Controls;
+
 class Window
 {
 public:
@@ -39,7 +41,11 @@ public:
 protected:
     // Creates the window from its table (title, frame, menu), hidden, and counts it as open.
     bool create(const design::Window &design, const wchar_t *className, HWND owner, HICON icon);
+    // Handles what every window does alike: the focus coming back, the label colours of its
+    // table, and a new DPI (layout at it, then the place Windows suggests).
     virtual LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual void layout(int /*dpi*/) {}
+    virtual const Controls *designedControls() const { return nullptr; }
     // After the window is gone; the object may delete itself here.
     virtual void destroyed() {}
 
