@@ -5,7 +5,7 @@
 #   scripts/cross-test.sh [build-dir]        everything, standalone (default build-mingw)
 #
 # CTest (tests/windows) calls the single steps:
-#   scripts/cross-test.sh build <build-dir>
+#   scripts/cross-test.sh build <build-dir>      also makes the zip and the NSIS installer
 #   scripts/cross-test.sh wine-start <prefix>
 #   scripts/cross-test.sh wine-run <prefix> <program.exe> [args...]
 #   scripts/cross-test.sh wine-stop <prefix>
@@ -17,7 +17,7 @@
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-tools=(x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineserver)
+tools=(x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres makensis wine wineserver)
 run_limit=${QUIETWATCH_WINE_TIMEOUT:-120}
 
 die() {
@@ -60,6 +60,9 @@ cmd_build() {
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
         -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_BUILD_TESTS=ON >/dev/null
     cmake --build "$build_dir"
+    # The portable zip and the installer, from the same install rules.
+    (cd "$build_dir" && cpack >/dev/null) || die "CPack could not make the Windows packages"
+    ls "$build_dir"/Quietwatch-*-win64.{zip,exe}
 }
 
 cmd_wine_start() {

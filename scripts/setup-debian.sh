@@ -21,8 +21,8 @@ test_packages=(
     weston xwayland qt6-wayland at-spi2-core python3-pyatspi gir1.2-atspi-2.0 x11-xserver-utils
     # checks: sanitizers, fuzzing, static analysis
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck
-    # the Windows side: cross compiler and Wine
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
+    # the Windows side: cross compiler, installer maker and Wine
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis wine64 wine
 )
 
 list=false

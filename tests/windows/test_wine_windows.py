@@ -3,7 +3,8 @@ Windows window's client area with its menu bar), driven by real keys (xdotool), 
 the table per case. The prefix is the one of windows.wine-start; its font replacements map
 the Japanese faces onto the IPA fonts.
 
-  QUIETWATCH_EXE, QUIETWATCH_TIMEQUERY_EXE: the programs; WINEPREFIX: the prefix.
+  QUIETWATCH_EXE, QUIETWATCH_TIMEQUERY_EXE: the programs; QUIETWATCH_INSTALLER: the NSIS
+  installer; WINEPREFIX: the prefix.
 """
 
 import datetime
@@ -20,6 +21,7 @@ from harness import Display, Processes, wait_for  # noqa: E402
 EXE = os.environ['QUIETWATCH_EXE']
 TIMEQUERY = os.environ['QUIETWATCH_TIMEQUERY_EXE']
 PREFIX = os.environ['WINEPREFIX']
+INSTALLER = os.environ.get('QUIETWATCH_INSTALLER', '')
 ABOUT_TITLE = 'ﾊﾞｰｼﾞｮﾝ情報'
 NEW_YEAR = '2023/12/31 20:15:07\r\n2024/01/01 05:15:07\r\n'
 
@@ -273,8 +275,43 @@ def case_time_query(wine):
         peer.close()
 
 
+def case_installer(wine):
+    """/S installs both programs, their Start-menu entries and the Programs and Features record;
+    the installed program runs; the uninstaller's /S takes everything away again."""
+    folder = os.path.join(PREFIX, 'drive_c', 'Program Files', 'Quietwatch')
+    menu = os.path.join(PREFIX, 'drive_c', 'ProgramData', 'Microsoft', 'Windows', 'Start Menu', 'Programs',
+                        'Quietwatch')
+    record = r'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quietwatch'
+
+    def query():
+        out = subprocess.run(['wine', 'reg', 'query', record], env=wine.env, capture_output=True, timeout=60)
+        return dict(re.findall(r'^\s+(\w+)\s+REG_SZ\s+(.*?)\r?$', out.stdout.decode(errors='replace'), re.M))
+
+    # Wine writes a Japanese file name (the time query's entry) only under a UTF-8 Unix locale.
+    env = dict(wine.env, LANG='C.UTF-8')
+    subprocess.run(['wine', INSTALLER, '/S'], env=env, capture_output=True, timeout=120, check=True)
+    try:
+        check(sorted(os.listdir(folder)) == ['Quietwatch.exe', 'Uninstall.exe', 'quietwatch-timequery.exe'],
+              'installed: %r' % os.listdir(folder))
+        check(sorted(os.listdir(menu)) == ['Quietwatch.lnk', 'Uninstall.lnk', '時刻合わせ.lnk'],
+              'Start menu: %r' % os.listdir(menu))
+        entry = query()
+        check((entry.get('DisplayName'), entry.get('DisplayVersion')) == ('Quietwatch', '1.00'), 'record %r' % entry)
+        program = wine.start(r'C:\Program Files\Quietwatch\Quietwatch.exe')
+        wine.display.keys(wine.window('Quietwatch'), 'alt+x')
+        program.wait(15)
+    finally:
+        # The uninstaller copies itself away and starts the copy: wait until the session ends.
+        subprocess.run(['wine', os.path.join(folder, 'Uninstall.exe'), '/S'], env=env, capture_output=True,
+                       timeout=120, check=False)
+        subprocess.run(['wineserver', '-w'], env=wine.env, capture_output=True, timeout=60, check=False)
+    check(not os.path.exists(folder) and not os.path.exists(menu), 'left after uninstalling')
+    check(query() == {}, 'the Programs and Features record is still there')
+
+
 CASES = [case_start, case_layout_144, case_set_from_lists, case_toggle, case_about_and_exit_rules,
-         case_file_exit_closes_both, case_keep_awake, case_time_query, case_shut_now, case_reboot_now]
+         case_file_exit_closes_both, case_keep_awake, case_time_query, case_shut_now, case_reboot_now,
+         case_installer]
 
 
 def main():
