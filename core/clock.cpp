@@ -1,22 +1,9 @@
 #include "clock.h"
 
-#include <ctime>
-
 namespace quietwatch {
 
-LocalDateTime SystemClock::now() const
+LocalDateTime localDateTime(const std::tm &local)
 {
-    const std::time_t epochSeconds = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    _tzset();
-    localtime_s(&local, &epochSeconds);
-#else
-    // localtime_r alone keeps the zone it first read; tzset notices a new TZ or /etc/localtime,
-    // so a program left running across a change of time zone shows the new local time.
-    tzset();
-    localtime_r(&epochSeconds, &local);
-#endif
     using namespace std::chrono;
     return LocalDateTime{
         year_month_day{year{local.tm_year + 1900}, month{static_cast<unsigned>(local.tm_mon + 1)},

@@ -2,6 +2,8 @@
 
 #include "datetext.h"
 
+#include <ctime>
+
 namespace quietwatch {
 
 // The source of the current local date and time. The window's timer asks it once per
@@ -14,10 +16,14 @@ public:
 };
 
 // The system's local time zone, as the C library sees it (TZ, /etc/localtime).
+// One file per system: clock_posix.cpp, clock_win32.cpp.
 class SystemClock final : public Clock
 {
 public:
     LocalDateTime now() const override;
 };
+
+// A broken-down local time as the C library gives it.
+LocalDateTime localDateTime(const std::tm &local);
 
 } // namespace quietwatch
