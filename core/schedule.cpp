@@ -32,13 +32,18 @@ void Schedule::Clear()
     m_targetTime.clear();
 }
 
-void Schedule::readClock()
+bool Schedule::readClock()
 {
     // One reading for both texts: two readings could straddle midnight and pair the new
     // day's date with the old day's 23:59:59.
     const LocalDateTime now = m_clock.now();
+    if (m_lastReading == now) {
+        return false; // the second tick of a second: the same texts
+    }
+    m_lastReading = now;
     m_clockTime = timeText(now);
     m_clockDate = dateText(now.date);
+    return true;
 }
 
 bool Schedule::fireIfDue(Action choiceNow)

@@ -8,6 +8,7 @@
 #include "clock.h"
 #include "powercontrol.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,7 +53,8 @@ public:
     }
     // The tick's two halves, for a window that shows the new clock texts before a request
     // goes out, so the clock never shows the previous second while the machine shuts down.
-    void readClock();
+    // readClock says whether the clock texts changed: the second moved on, or the first reading.
+    bool readClock();
     bool fireIfDue(Action choiceNow);
 
     const std::string &targetDate() const { return m_targetDate; }
@@ -69,6 +71,7 @@ private:
     std::string m_actionLine{texts::kInitialActionLine};
     std::string m_clockTime{texts::kInitialClockTime};
     std::string m_clockDate{texts::kInitialClockDate};
+    std::optional<LocalDateTime> m_lastReading; // the texts above were made from it
 };
 
 } // namespace quietwatch

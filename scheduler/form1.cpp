@@ -228,9 +228,10 @@ void Form1::load()
 void Form1::tick()
 {
     // The clock shows the target's second before the request for it goes out.
-    m_schedule.readClock();
-    setLabelText(l1, ui::qs(m_schedule.clockTime()), m_l1TabularDigits);
-    setLabelText(l2, ui::qs(m_schedule.clockDate()), m_l2TabularDigits);
+    if (m_schedule.readClock()) {
+        setLabelText(l1, ui::qs(m_schedule.clockTime()), m_l1TabularDigits);
+        setLabelText(l2, ui::qs(m_schedule.clockDate()), m_l2TabularDigits);
+    }
     m_schedule.fireIfDue(actionChoice());
     followTarget();
 }

@@ -92,9 +92,10 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 void Form1::tick()
 {
     // The clock shows the target's second before the request for it goes out.
-    m_schedule.readClock();
-    m_controls.setLabel("l1", m_schedule.clockTime());
-    m_controls.setLabel("l2", m_schedule.clockDate());
+    if (m_schedule.readClock()) {
+        m_controls.setLabel("l1", m_schedule.clockTime());
+        m_controls.setLabel("l2", m_schedule.clockDate());
+    }
     m_schedule.fireIfDue(actionChoice());
     followTarget();
 }

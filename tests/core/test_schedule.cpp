@@ -112,6 +112,16 @@ TEST_F(ScheduleTest, ATickReadsTheClockOnceSoMidnightCannotMixTwoDays)
     EXPECT_TRUE(power.calls.empty());
 }
 
+TEST_F(ScheduleTest, TheClockTextsAreRenewedOnlyWhenTheSecondMovesOn)
+{
+    clock.current = at(2026, 12, 7, 9, 0, 0);
+    EXPECT_TRUE(schedule.readClock());
+    EXPECT_FALSE(schedule.readClock());
+    clock.current = at(2026, 12, 8, 9, 0, 0);
+    EXPECT_TRUE(schedule.readClock());
+    EXPECT_EQ(schedule.clockDate(), "2026/12/08");
+}
+
 TEST_F(ScheduleTest, SettingTheClockBackFiresAgain)
 {
     schedule.Set("2026/12/07", "12", "00", "05", Action::Restart);
