@@ -126,7 +126,8 @@ cmd_all() {
     cmd_wine_start "$all_prefix"
     trap 'cmd_wine_stop "$all_prefix"' EXIT
     for program in tests/core/quietwatch_core_tests.exe tests/windows/quietwatch_winpower_tests.exe \
-        tests/windows/quietwatch_version_tests.exe tests/windows/quietwatch_winkeepawake_tests.exe; do
+        tests/windows/quietwatch_version_tests.exe tests/windows/quietwatch_winkeepawake_tests.exe \
+        tests/windows/quietwatch_win32layout_tests.exe; do
         echo "== $program"
         (cmd_wine_run "$all_prefix" "$build_dir/$program") || failed=1
     done
