@@ -10,10 +10,10 @@
 #   scripts/cross-test.sh wine-run <prefix> <program.exe> [args...]
 #   scripts/cross-test.sh wine-stop <prefix>
 #
-# Wine notes: no display is used; the server is started once, persistent, before the
-# programs and killed after them. Nothing Wine starts may keep the caller's stdout open
-# (CTest would wait for it), so Wine's own output goes to a log file that is printed
-# afterwards, and every program runs under a time limit.
+# Wine notes: no display is used (windows live on Wine's null driver); the server is started
+# once, persistent, before the programs and killed after them. Nothing Wine starts may keep
+# the caller's stdout open (CTest would wait for it), so Wine's own output goes to a log file
+# that is printed afterwards, and every program runs under a time limit.
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -79,13 +79,20 @@ cmd_wine_start() {
     [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] || die "wineboot left no system in $WINEPREFIX: $(cat "$log")"
     # The Japanese faces the windows ask for (and the stand-ins they fall back to, and MS UI
     # Gothic, which Wine's menu font links to for Japanese) drawn by the IPA fonts, or Wine may
-    # draw boxes; a crash never waits for a click.
+    # draw boxes; a crash never waits for a click. Without an X display the desktop falls back
+    # to Wine's null driver, on which windows exist and text is measured but nothing is shown
+    # (the layout test); with one (the end-to-end test, the screenshots) it is X11 as before.
     local reg=$WINEPREFIX/quietwatch.reg
     printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
         '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"Yu Gothic UI"="IPAPGothic"' \
-        '"Meiryo UI"="IPAPGothic"' '"MS UI Gothic"="IPAPGothic"' '' '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' |
+        '"Meiryo UI"="IPAPGothic"' '"MS UI Gothic"="IPAPGothic"' '' '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' \
+        '' '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Graphics"="x11,null"' |
         iconv -f UTF-8 -t UTF-16 >"$reg"
-    timeout 60 wine regedit /S "$reg" </dev/null >>"$log" 2>&1 || die "the prefix's font replacements failed: $(cat "$log")"
+    timeout 60 wine regedit /S "$reg" </dev/null >>"$log" 2>&1 || die "the prefix's settings failed: $(cat "$log")"
+    # A desktop made before the driver setting keeps its driver: a new session takes the setting.
+    wineserver -k </dev/null >>"$log" 2>&1 || true
+    timeout 60 wineserver -w </dev/null >>"$log" 2>&1 || die "wineserver did not stop: $(cat "$log")"
+    wineserver -p </dev/null >>"$log" 2>&1 || die "wineserver did not start again: $(cat "$log")"
     echo "$(wine --version 2>/dev/null) ready in $((SECONDS - started)) s, prefix $WINEPREFIX"
 }
 
@@ -119,7 +126,8 @@ cmd_all() {
     cmd_wine_start "$all_prefix"
     trap 'cmd_wine_stop "$all_prefix"' EXIT
     for program in tests/core/quietwatch_core_tests.exe tests/windows/quietwatch_winpower_tests.exe \
-        tests/windows/quietwatch_version_tests.exe tests/windows/quietwatch_winkeepawake_tests.exe; do
+        tests/windows/quietwatch_version_tests.exe tests/windows/quietwatch_winkeepawake_tests.exe \
+        tests/windows/quietwatch_win32layout_tests.exe; do
         echo "== $program"
         (cmd_wine_run "$all_prefix" "$build_dir/$program") || failed=1
     done

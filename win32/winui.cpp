@@ -338,12 +338,7 @@ void Controls::create(HWND parent, const design::Window &design)
         if (className == nullptr) {
             continue;
         }
-        int id = kFirstControlId + static_cast<int>(i);
-        if (control.role == design::Role::Default || control.role == design::Role::DefaultAndCancel) {
-            id = IDOK;
-        } else if (control.role == design::Role::Cancel) {
-            id = IDCANCEL;
-        }
+        const int id = controlId(design, control);
         DWORD style = styleOf(control);
         if (control.kind == design::Kind::OptionButton && !optionGroupStarted) {
             style |= WS_GROUP | WS_TABSTOP; // the group's one stop; arrows move within it
@@ -514,6 +509,17 @@ void Controls::showFrame(std::string_view frame, bool show)
             ShowWindow(m_hwnds[i], show ? SW_SHOWNA : SW_HIDE);
         }
     }
+}
+
+int controlId(const design::Window &design, const design::Control &control)
+{
+    if (control.role == design::Role::Default || control.role == design::Role::DefaultAndCancel) {
+        return IDOK;
+    }
+    if (control.role == design::Role::Cancel) {
+        return IDCANCEL;
+    }
+    return kFirstControlId + static_cast<int>(&control - design.controls.data());
 }
 
 SIZE outerSize(HWND hwnd, int clientWidthTwips, int clientHeightTwips, int dpi)

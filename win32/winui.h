@@ -111,6 +111,10 @@ private:
     int m_dpi = 96;
 };
 
+// The id of a control's window: IDOK and IDCANCEL for the buttons Enter and Esc press (the
+// dialog manager sends those), otherwise 100 + the control's index in its table.
+int controlId(const design::Window &design, const design::Control &control);
+
 // The design's client size at a DPI as the outer size of a window with this style and menu.
 SIZE outerSize(HWND hwnd, int clientWidthTwips, int clientHeightTwips, int dpi);
 

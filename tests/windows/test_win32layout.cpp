@@ -1,0 +1,219 @@
+// Every caption of the Win32 windows stays whole and every control lies inside its window, at
+// 96 dpi and at 144. The windows open at the system's DPI and reach 144 as a move to another
+// monitor brings them there: by WM_DPICHANGED, which the window base answers with a layout at
+// the new DPI. Each text is measured in the control's own font against the room its kind
+// leaves it. The windows are the real ones; power requests go to a recorder, never out.
+
+#include "fakes.h"
+#include "form1_win32.h"
+#include "form2_win32.h"
+#include "frmabout_win32.h"
+
+#include <algorithm>
+#include <array>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <uxtheme.h>
+#include <vssym32.h>
+
+namespace quietwatch {
+namespace {
+
+// The widest of what a control shows (a list's entries, anything else its caption), measured
+// in the font selected into the DC.
+std::pair<std::wstring, int> widestText(HWND hwnd, design::Kind kind, HDC dc, UINT format)
+{
+    const bool list = kind == design::Kind::DropDownList;
+    std::pair<std::wstring, int> widest{L"", 0};
+    for (int i = 0; i < (list ? static_cast<int>(SendMessageW(hwnd, CB_GETCOUNT, 0, 0)) : 1); ++i) {
+        std::array<wchar_t, 256> text{};
+        if (!list) {
+            GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+        } else if (SendMessageW(hwnd, CB_GETLBTEXTLEN, i, 0) < static_cast<LRESULT>(text.size())) {
+            SendMessageW(hwnd, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        }
+        RECT need{0, 0, 0, 0};
+        DrawTextW(dc, text.data(), -1, &need, DT_CALCRECT | DT_SINGLELINE | format);
+        if (need.right >= widest.second) {
+            widest = {text.data(), need.right};
+        }
+    }
+    return widest;
+}
+
+// The radio mark: the theme's part where a theme draws it, otherwise the classic check mark.
+int radioMark(HWND hwnd, HDC dc, int dpi)
+{
+    int width = GetSystemMetricsForDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi));
+    if (HTHEME theme = OpenThemeData(hwnd, L"BUTTON")) {
+        SIZE part{};
+        if (SUCCEEDED(GetThemePartSize(theme, dc, BP_RADIOBUTTON, RBS_CHECKEDNORMAL, nullptr, TS_DRAW, &part))) {
+            // The part at the window's own DPI, which the simulated move leaves as it was.
+            width = MulDiv(part.cx, dpi, static_cast<int>(GetDpiForWindow(hwnd)));
+        }
+        CloseThemeData(theme);
+    }
+    return width;
+}
+
+// The pixels of a control's width that go to its own parts, not to its text.
+int ownParts(HWND hwnd, design::Kind kind, HDC dc, int dpi)
+{
+    const auto metric = [dpi](int index) { return GetSystemMetricsForDpi(index, static_cast<UINT>(dpi)); };
+    switch (kind) {
+    case design::Kind::CommandButton: // the raised frame and, a pixel inside it, the focus rectangle
+        return 2 * (metric(SM_CXEDGE) + MulDiv(1, dpi, 96));
+    case design::Kind::OptionButton: { // the mark and a gap of half a character
+        TEXTMETRICW tm{};
+        GetTextMetricsW(dc, &tm);
+        return radioMark(hwnd, dc, dpi) + tm.tmAveCharWidth / 2;
+    }
+    case design::Kind::Frame: // the caption begins 8 pixels in from the corner and must end as far in
+        return 2 * MulDiv(8, dpi, 96);
+    case design::Kind::DropDownList: // frame and field inset either side, and the arrow, a scroll bar wide
+        return 4 * metric(SM_CXEDGE) + metric(SM_CXVSCROLL);
+    case design::Kind::TextBox:
+    case design::Kind::EditBox: {
+        const auto margins = static_cast<DWORD>(SendMessageW(hwnd, EM_GETMARGINS, 0, 0));
+        return LOWORD(margins) + HIWORD(margins);
+    }
+    default: // a label sizes itself to its text
+        return 0;
+    }
+}
+
+// Each shown control of a window, found by its table: inside the client area, its text whole.
+void checkWindow(HWND window, const design::Window &design, int dpi, const std::string &what)
+{
+    // The window asks for the design's client area at its DPI and gets it on Windows; Wine 8 keeps
+    // the title and menu bars at the system's DPI, so its area is taller after a change.
+    RECT client{};
+    GetClientRect(window, &client);
+    client.right = std::min(client.right, static_cast<LONG>(design::pixels(design.clientWidth, dpi)));
+    client.bottom = std::min(client.bottom, static_cast<LONG>(design::pixels(design.clientHeight, dpi)));
+    for (const design::Control &control : design.controls) {
+        using enum design::Kind;
+        if (control.kind == Line || control.kind == Timer || control.kind == Socket) {
+            continue;
+        }
+        HWND hwnd = GetDlgItem(window, win32::controlId(design, control));
+        ASSERT_NE(hwnd, nullptr) << what << ": no window for " << control.name;
+        if (!IsWindowVisible(hwnd)) {
+            continue; // the folded settings
+        }
+        const std::string where = what + ": " + std::string(control.name);
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT *>(&r), 2);
+        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom)
+            << where << " spans (" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom
+            << "), out of the client area " << client.right << " x " << client.bottom;
+        if (control.kind == LogBox || control.kind == PictureBox) {
+            continue; // the log scrolls; the picture has no text
+        }
+        RECT inside{};
+        GetClientRect(hwnd, &inside);
+        HDC dc = GetDC(hwnd);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+        const int parts = ownParts(hwnd, control.kind, dc, dpi);
+        const int room = inside.right - parts;
+        // Buttons and group boxes draw '&' as the underline of the next character.
+        const UINT prefix = control.kind == CommandButton || control.kind == OptionButton || control.kind == Frame
+                                ? 0U
+                                : static_cast<UINT>(DT_NOPREFIX);
+        const auto [text, width] = widestText(hwnd, control.kind, dc, prefix);
+        EXPECT_LE(width, room) << where << " \"" << win32::utf8(text) << "\" is " << width << " px wide, its room "
+                               << room << " px (the control's " << inside.right << " less " << parts
+                               << " for its own parts)";
+        SelectObject(dc, old);
+        ReleaseDC(hwnd, dc);
+    }
+}
+
+// As a move to a monitor of another DPI: the new DPI and the place Windows suggests for it.
+void moveToDpi(HWND window, int dpi)
+{
+    if (const int from = static_cast<int>(GetDpiForWindow(window)); dpi != from) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        const RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, from),
+                             r.top + MulDiv(r.bottom - r.top, dpi, from)};
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    }
+}
+
+HWND form1Control(HWND window, std::string_view name)
+{
+    return GetDlgItem(window, win32::controlId(design::kForm1, *design::kForm1.control(name)));
+}
+
+// What a click on a button sends its window.
+void click(HWND button)
+{
+    SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+// A window by name (Form1, Form1_narrow, frmAbout, Form2) and a DPI.
+using Win32Layout = ::testing::TestWithParam<std::tuple<std::string, int>>;
+
+TEST_P(Win32Layout, CaptionsWholeAndControlsInside)
+{
+    const auto &[name, dpi] = GetParam();
+    const std::string what = name + " at " + std::to_string(dpi) + " dpi";
+    const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    // Before a year's end, so the date list runs into the next year.
+    testing::FakeClock clock(testing::at(2026, 12, 28, 23, 58, 58));
+    testing::RecordingRequests power;
+    NoKeepAwake keepAwake;
+    Form1 form1(clock, power, keepAwake);
+    Form2 form2;
+    const struct CloseAbout
+    {
+        ~CloseAbout() { frmAbout::closeIfOpen(); }
+    } closeAbout;
+    HWND window = nullptr;
+    const design::Window *design = &design::kForm1;
+    if (name == "Form2") {
+        ASSERT_TRUE(form2.show(SW_SHOWNOACTIVATE));
+        window = form2.hwnd();
+        design = &design::kForm2;
+    } else {
+        ASSERT_TRUE(form1.show(SW_SHOWNOACTIVATE));
+        window = form1.hwnd();
+        // The texts of a running window: the clock read once, a target set.
+        SendMessageW(window, WM_TIMER, 1, 0);
+        click(form1Control(window, "comD"));
+    }
+    if (name == "frmAbout") {
+        // Information > Version, as choosing it sends.
+        SendMessageW(window, WM_COMMAND, GetMenuItemID(GetSubMenu(GetMenu(window), 1), 0), 0);
+        window = FindWindowW(L"QuietwatchFrmAbout", nullptr);
+        design = &design::kFrmAbout;
+        ASSERT_NE(window, nullptr) << "the Version command opened no About window";
+    } else if (name == "Form1_narrow") {
+        click(form1Control(window, "comWide"));
+        ASSERT_FALSE(IsWindowVisible(form1Control(window, "f2"))) << "the settings did not fold";
+    }
+    moveToDpi(window, dpi);
+    RECT client{};
+    GetClientRect(window, &client);
+    ASSERT_TRUE(name == "Form1_narrow" || client.right == design::pixels(design->clientWidth, dpi))
+        << what << ": the client area is " << client.right << " px wide, not laid out at this DPI";
+    checkWindow(window, *design, dpi, what);
+    EXPECT_TRUE(power.calls.empty()) << "a power request went out";
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, Win32Layout,
+                         ::testing::Combine(::testing::Values("Form1", "Form1_narrow", "frmAbout", "Form2"),
+                                            ::testing::Values(96, 144)),
+                         [](const auto &info) {
+                             return std::get<0>(info.param) + "_" + std::to_string(std::get<1>(info.param));
+                         });
+
+} // namespace
+} // namespace quietwatch
