@@ -18,19 +18,19 @@ namespace {
 
 constexpr UINT kTickMilliseconds = 500;
 constexpr UINT_PTR kTimer = 1;
-constexpr int kClockId = 200;
 
 HFONT g_font = nullptr;
+HWND g_clock = nullptr;                // kept: looking a child up by its id is a server request under Wine
 std::array<wchar_t, 16> g_shownTime{}; // the clock label is written when its text changes, as the scheduler's is
 
 // A control on a simple grid of cells, 90 × 26 pixels each, as baseline.cpp lays out its widgets.
 // Controls in a group box are the window's children placed over it.
 HWND cell(HWND parent, const wchar_t *className, const wchar_t *text, DWORD style, int column, int row, int columns = 1,
-          int rows = 1, DWORD exStyle = 0, int id = 0)
+          int rows = 1, DWORD exStyle = 0)
 {
-    HWND control = CreateWindowExW(
-        exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 6 + column * 92, 6 + row * 28, columns * 92 - 2,
-        rows * 28 - 2, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    HWND control =
+        CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, 6 + column * 92, 6 + row * 28,
+                        columns * 92 - 2, rows * 28 - 2, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_font), FALSE);
     return control;
 }
@@ -60,7 +60,7 @@ void createControls(HWND window)
     cell(window, WC_BUTTONW, L"ボタン４", kButton, 3, 6);
 
     cell(window, WC_STATICW, L"ラベル１", kLabel, 0, 0);
-    cell(window, WC_STATICW, L"00:00:00", kLabel, 0, 1, 1, 1, 0, kClockId);
+    g_clock = cell(window, WC_STATICW, L"00:00:00", kLabel, 0, 1);
     cell(window, WC_STATICW, L"ラベル２", kLabel, 1, 1);
     cell(window, WC_STATICW, L"ラベル３", kLabel, 1, 5);
     cell(window, WC_STATICW, L"ラベル４", kLabel, 0, 3);
@@ -74,7 +74,7 @@ void createControls(HWND window)
     cell(window, WC_BUTTONW, L"枠２", BS_GROUPBOX | WS_CLIPSIBLINGS, 2, 0, 2, 7);
 }
 
-void tick(HWND window)
+void tick()
 {
     SYSTEMTIME now{};
     GetLocalTime(&now);
@@ -82,7 +82,7 @@ void tick(HWND window)
     std::swprintf(text.data(), text.size(), L"%u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
     if (text != g_shownTime) {
         g_shownTime = text;
-        SetDlgItemTextW(window, kClockId, text.data());
+        SetWindowTextW(g_clock, text.data());
     }
 }
 
@@ -94,7 +94,7 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         SetTimer(window, kTimer, kTickMilliseconds, nullptr);
         return 0;
     case WM_TIMER:
-        tick(window);
+        tick();
         return 0;
     case WM_COMMAND:
         if (lParam == 0 && LOWORD(wParam) == 3) { // 終了
