@@ -647,12 +647,15 @@ class WineSession:
         return ready
 
     def processes(self):
-        """The processes of this prefix's session, by pid: every process with its WINEPREFIX."""
+        """The processes of this prefix's session, by pid: every Wine process (the loader or the
+        server) with its WINEPREFIX; a shell that merely carries the variable is none."""
         found = {}
         for entry in os.scandir("/proc"):
             if not entry.name.isdigit():
                 continue
             try:
+                if not os.path.basename(os.readlink(f"/proc/{entry.name}/exe")).startswith("wine"):
+                    continue
                 with open(f"/proc/{entry.name}/environ", "rb") as f:
                     if self.marker not in b"\0" + f.read():
                         continue
