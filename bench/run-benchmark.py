@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Start-up, memory and idle cost of Quietwatch against a bare Qt Widgets program.
+"""Start-up, memory and idle cost of Quietwatch against a bare Qt Widgets program, and of
+Quietwatch.exe under Wine against a bare Win32 window (--wine).
 
 Runs on a private Xvfb display with a private session bus. The baseline (A) and the program
 under test (B) are started alternately, A B A B, after one warm-up run of each, and the medians
