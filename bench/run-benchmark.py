@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Start-up, memory and idle cost of Quietwatch against a bare Qt Widgets program.
+"""Start-up, memory and idle cost of Quietwatch against a bare Qt Widgets program, and of
+Quietwatch.exe under Wine against a bare Win32 window (--wine).
 
 Runs on a private Xvfb display with a private session bus. The baseline (A) and the program
 under test (B) are started alternately, A B A B, after one warm-up run of each, and the medians
@@ -21,6 +22,28 @@ and the ratio B / A are reported:
 The time query program is compared with the baseline's bare dialog (--dialog): start-up and
 memory only, as it has no timer.
 
+--wine adds the native Windows program: Quietwatch.exe of a MinGW cross build (--cross-dir)
+against bench/baseline_win32.exe, a bare Win32 window with the scheduler window's controls
+and the same 500 ms clock, both run as `wine X.exe` on the same display; --only windows
+measures this pair alone. The process spawned is the Windows process itself (the wine script
+and loader exec, they do not fork): it owns the window (_NET_WM_PID) and its /proc is read;
+it has one thread. The Wine session is private (a prefix in the cross build tree made by
+scripts/cross-test.sh wine-start, Japanese font replacements included) and set up before the
+runs: a persistent wineserver, and a resident cmd.exe that keeps the desktop process alive,
+so neither the server's start nor explorer.exe's is measured; the first runs start what
+the session keeps (explorer.exe /desktop, rpcss), so the warm-up runs come first. The
+session's processes (wineserver, explorer, services, winedevice, plugplay, svchost, rpcss,
+the resident) are shared by both programs and excluded from the program's numbers; what
+they did during the start-up and the idle window is shown as "session", not judged. The
+programs get no LANG or LC_*, WINEDEBUG=-all and WINEDLLOVERRIDES=winemenubuilder.exe=d. A
+program is ended by SIGTERM; after each run the session must be exactly what it was (no
+process left behind, none ended), or the benchmark stops. Under Wine it also counts wake
+clusters: every 25 ms the program's context-switch counters are read, an interval in which
+they moved is active, and each run of active intervals is one cluster, one wake-up with all
+the work it sets off. A window that wakes for its clock and nothing else measures 2 per second
+(the baseline with a 100 ms timer measures 10); the target is Quietwatch.exe's own median at
+most 2.2 per second (a tick split by the sampling, or one more at an edge of the window).
+
 Targets, as ratios of the medians of one run: start-up and VmRSS at most 1.10; idle
 wake-ups and idle CPU time at most the baseline's. Two programs that do the same idle work
 measure a ratio a few per cent either side of 1 from run to run; a ratio above 1 whose
@@ -36,7 +59,8 @@ until the window is mapped and per second of idling. They are exact where the ti
 noisy, and leave out the kernel's share. The idle instructions must not exceed the
 baseline's.
 
-Standard library only; needs Xvfb and dbus-daemon (and valgrind for --instructions).
+Standard library only; needs Xvfb and dbus-daemon (valgrind for --instructions, Wine 8 and
+the MinGW-w64 tools of scripts/cross-test.sh for --wine).
 """
 
 import argparse
@@ -242,6 +266,36 @@ def idle_cost(before, after, seconds):
     }
 
 
+def switch_counts(pid):
+    """Context switches so far of each live thread of a process."""
+    counts = {}
+    for task in Path(f"/proc/{pid}/task").iterdir():
+        try:
+            status = status_fields(task / "status")
+            counts[task.name] = int(status["voluntary_ctxt_switches"]) + int(status["nonvoluntary_ctxt_switches"])
+        except (FileNotFoundError, ProcessLookupError):
+            pass
+    return counts
+
+
+def wake_clusters(pid, seconds, period):
+    """Wake-ups of a process as the events it wakes for: its threads' context switches are read
+    every `period` seconds, an interval in which any thread switched is active, and each run of
+    active intervals is one cluster (one timer tick and all the work it sets off). Clusters
+    per second over `seconds`; sampling late under load merges intervals and counts fewer."""
+    start = time.monotonic()
+    previous = switch_counts(pid)
+    clusters = 0
+    was_active = False
+    for interval in range(1, int(seconds / period + 0.5) + 1):
+        time.sleep(max(0.0, start + interval * period - time.monotonic()))
+        counts = switch_counts(pid)
+        active = counts != previous
+        clusters += active and not was_active
+        was_active, previous = active, counts
+    return clusters / seconds
+
+
 def machine_busy():
     with open("/proc/stat") as f:
         values = [int(v) for v in f.readline().split()[1:]]
@@ -283,25 +337,38 @@ def load_average():
 # --- the runs ---------------------------------------------------------------------------------
 
 
-def measure(xwatcher, command, env, settle, idle_seconds, log):
+def measure(xwatcher, command, env, settle, idle_seconds, log, wine=None):
     xwatcher.discard_events()
     busy0 = machine_busy()
+    session0 = wine.totals() if wine else None
     start = time.monotonic_ns()
     process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
     try:
         mapped = xwatcher.wait_for_map(process.pid, timeout=30)
         result = {"startup_ms": (mapped - start) / 1e6, "startup_cpu_ms": run_time_ns(process.pid) / 1e6}
+        if wine:
+            result["session_startup_cpu_ms"] = (wine.totals()[1] - session0[1]) / 1e6
         time.sleep(max(0.0, start / 1e9 + settle - time.monotonic()))
         if process.poll() is not None:
             raise BenchError(f"{command[0]} ended early with status {process.returncode}")
         result["rss_kib"], result["pss_kib"] = memory_kib(process.pid)
         if idle_seconds:
             before = cpu_snapshot(process.pid)
-            time.sleep(idle_seconds)  # per second of the nominal window: sleep overshoots by well under 1 ms
+            if wine:
+                session0 = wine.totals()
+                result["wake_clusters_per_s"] = wake_clusters(process.pid, idle_seconds, wine.sample_period)
+                session1 = wine.totals()
+            else:
+                time.sleep(idle_seconds)  # per second of the nominal window: sleep overshoots by well under 1 ms
             after = cpu_snapshot(process.pid)
             result.update(idle_cost(before, after, idle_seconds))
+            if wine:
+                result["session_wakeups_per_s"] = (session1[0] - session0[0]) / idle_seconds
+                result["session_cpu_ms_per_s"] = (session1[1] - session0[1]) / 1e6 / idle_seconds
     finally:
         stop(process, timeout=5)
+        if wine:
+            wine.check_no_strays()
     busy1 = machine_busy()
     result["machine_busy"] = (busy1[0] - busy0[0]) / max(1, busy1[1] - busy0[1])
     return result
@@ -381,11 +448,11 @@ def compare_instructions(name, baseline, subject, runs, xwatcher, env, workdir, 
     return counts, missed
 
 
-def measure_undisturbed(xwatcher, command, env, settle, idle_seconds, log, verbose):
+def measure_undisturbed(xwatcher, command, env, settle, idle_seconds, log, verbose, wine=None):
     """measure(), repeated while the fontconfig caches change under it."""
     for _ in range(10):
         before = wait_for_quiet_font_caches()
-        result = measure(xwatcher, command, env, settle, idle_seconds, log)
+        result = measure(xwatcher, command, env, settle, idle_seconds, log, wine)
         if font_cache_state() == before:
             return result
         if verbose:
@@ -393,15 +460,17 @@ def measure_undisturbed(xwatcher, command, env, settle, idle_seconds, log, verbo
     raise BenchError("the fontconfig caches changed during ten runs in a row")
 
 
-def compare(title, baseline, subject, runs, xwatcher, env, settle, idle_seconds, log, verbose):
+def compare(title, baseline, subject, runs, xwatcher, env, settle, idle_seconds, log, verbose, wine=None):
     """Warm-up, then A B A B ... Returns the list of results of each side."""
     results = {"baseline": [], "subject": []}
     sides = (("baseline", baseline), ("subject", subject))
     for _, command in sides:
-        measure(xwatcher, command, env, settle, idle_seconds, log)  # warm-up: page cache, font caches
+        measure(xwatcher, command, env, settle, idle_seconds, log, wine)  # warm-up: page cache, font caches
+    if wine:
+        wine.settled()  # what the first programs started (the desktop, rpcss) stays for the session
     for run in range(runs):
         for side, command in sides:
-            result = measure_undisturbed(xwatcher, command, env, settle, idle_seconds, log, verbose)
+            result = measure_undisturbed(xwatcher, command, env, settle, idle_seconds, log, verbose, wine)
             results[side].append(result)
             if verbose:
                 shown = {k: (round(v, 2) if isinstance(v, float) else v) for k, v in result.items() if k != "threads"}
@@ -423,11 +492,27 @@ METRICS = [
     ("cpu_ticks_ms_per_s", "idle CPU time (utime+stime)", "ms/s", None, ""),
 ]
 
+# Under Wine: the same, the wake clusters, and what the shared session (the wineserver, the
+# desktop, the services) did meanwhile, shown only.
+WINE_METRICS = METRICS[:2] + [
+    ("session_startup_cpu_ms", "session CPU until mapped", "ms", None, ""),
+] + METRICS[2:5] + [
+    ("wake_clusters_per_s", "idle wake clusters", "/s", None, ""),
+] + METRICS[5:] + [
+    ("session_wakeups_per_s", "session idle wake-ups", "/s", None, ""),
+    ("session_cpu_ms_per_s", "session idle CPU time", "ms/s", None, ""),
+]
 
-def summarise(name, results):
+# Targets on the program's own median rather than on a ratio: two clock ticks a second and
+# nothing else; the 0.2 allows for a tick split by the sampling or one more at an edge of
+# the window.
+ABSOLUTE_LIMITS = {"wake_clusters_per_s": 2.2}
+
+
+def summarise(name, results, metrics=METRICS):
     rows = []
     missed = []
-    for key, label, unit, limit, reads in METRICS:
+    for key, label, unit, limit, reads in metrics:
         a = [r[key] for r in results["baseline"] if key in r]
         b = [r[key] for r in results["subject"] if key in r]
         if not a or not b:
@@ -449,6 +534,11 @@ def summarise(name, results):
                 if low <= 1.0:
                     met = True
                     verdict = f"tie {reads} (90 % interval {low:.2f}-{high:.2f})"
+            if not met:
+                missed.append(f"{name}: {label}")
+        if key in ABSOLUTE_LIMITS:
+            met = mb <= ABSOLUTE_LIMITS[key] + 1e-9
+            verdict = f"{'met' if met else 'MISSED'} <= {ABSOLUTE_LIMITS[key]} {unit} (its own)"
             if not met:
                 missed.append(f"{name}: {label}")
         rows.append((label, ratio, ma * scale, mb * scale, unit, verdict))
@@ -508,13 +598,139 @@ def start_session_bus(workdir):
     return bus, address
 
 
+# --- Wine -------------------------------------------------------------------------------------
+
+
+CROSS_TEST = Path(__file__).resolve().parent.parent / "scripts" / "cross-test.sh"
+
+
+class WineSession:
+    """A private Wine session for the Win32 programs. The prefix is set up by
+    scripts/cross-test.sh (wineboot, the Japanese font replacements) and its server stopped
+    once, so that the fonts are seen and the desktop is made on this display; then the server
+    is started persistent and one resident program (cmd.exe reading a pipe that stays open)
+    keeps the session's desktop alive: without one, the server closes the desktop a second
+    after the last program ends and the next program starts explorer.exe again."""
+
+    SAMPLE_PERIOD = 0.025
+
+    def __init__(self, prefix, env, log, verbose):
+        self.prefix = prefix.resolve()
+        self.env = dict(env, WINEPREFIX=str(self.prefix))
+        self.log = log
+        self.verbose = verbose
+        self.sample_period = self.SAMPLE_PERIOD
+        self.marker = b"\0WINEPREFIX=" + bytes(self.prefix) + b"\0"
+        self.resident = None
+        self.known = {}
+        self.strict = False
+
+    def _script(self, step):
+        done = subprocess.run([str(CROSS_TEST), step, str(self.prefix)], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=600)
+        if done.returncode != 0:
+            raise BenchError(f"cross-test.sh {step} failed: {done.stdout.strip()}")
+        return done.stdout.strip()
+
+    def start(self):
+        ready = self._script("wine-start")
+        self._script("wine-stop")
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=self.log,
+                       stderr=self.log, check=True, timeout=60)
+        self.resident = subprocess.Popen(["wine", "cmd.exe"], env=self.env, stdin=subprocess.PIPE, stdout=self.log,
+                                         stderr=self.log)
+        deadline = time.monotonic() + 60
+        while not any(name.endswith("cmd.exe") for name in self.processes().values()):
+            if time.monotonic() > deadline:
+                raise BenchError("the resident cmd.exe of the Wine session did not start")
+            time.sleep(0.1)
+        self.known = self.processes()
+        return ready
+
+    def processes(self):
+        """The processes of this prefix's session, by pid: every Wine process (the loader or the
+        server) with its WINEPREFIX; a shell that merely carries the variable is none."""
+        found = {}
+        for entry in os.scandir("/proc"):
+            if not entry.name.isdigit():
+                continue
+            try:
+                if not os.path.basename(os.readlink(f"/proc/{entry.name}/exe")).startswith("wine"):
+                    continue
+                with open(f"/proc/{entry.name}/environ", "rb") as f:
+                    if self.marker not in b"\0" + f.read():
+                        continue
+                with open(f"/proc/{entry.name}/cmdline", "rb") as f:
+                    found[int(entry.name)] = f.read().split(b"\0")[0].decode(errors="replace").strip()
+            except OSError:
+                pass  # gone, or not ours to read
+        return found
+
+    def totals(self):
+        """Context switches and run time in ns so far, summed over the session's processes."""
+        switches = run_ns = 0
+        for pid in self.known:
+            try:
+                tasks = list(Path(f"/proc/{pid}/task").iterdir())
+            except FileNotFoundError:
+                continue
+            for task in tasks:
+                try:
+                    status = status_fields(task / "status")
+                    with open(task / "schedstat") as f:
+                        run_ns += int(f.read().split()[0])
+                    switches += int(status["voluntary_ctxt_switches"]) + int(status["nonvoluntary_ctxt_switches"])
+                except (FileNotFoundError, ProcessLookupError):
+                    pass
+        return switches, run_ns
+
+    def settled(self):
+        """From now on the session must look the same after every run."""
+        self.known = self.processes()
+        self.strict = True
+        if self.verbose:
+            names = ", ".join(sorted(set(self.known.values())))
+            print(f"  Wine session: {len(self.known)} processes ({names})", file=sys.stderr)
+
+    def check_no_strays(self):
+        if not self.strict:
+            return
+        now = self.processes()
+        stray = {pid: name for pid, name in now.items() if pid not in self.known}
+        gone = {pid: name for pid, name in self.known.items() if pid not in now}
+        if stray or gone:
+            raise BenchError(f"the Wine session changed during a run: left behind {stray or 'nothing'}, "
+                             f"ended {gone or 'nothing'}")
+
+    def stop(self):
+        """Ends the resident program and the server; nothing of the session is left."""
+        if self.resident is not None:
+            self.resident.stdin.close()  # cmd.exe reads the end of its input and leaves
+            try:
+                self.resident.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.resident.kill()
+                self.resident.wait()
+        self._script("wine-stop")
+
+
+def wine_version():
+    done = subprocess.run(["wine", "--version"], stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    return done.stdout.strip() or "wine"
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--build-dir", type=Path, required=True, help="a build tree with the three programs")
+    parser.add_argument("--build-dir", type=Path, help="a build tree with the three Qt programs")
     parser.add_argument("--runs", type=int, default=7, help="measured runs of each program (default 7)")
     parser.add_argument("--idle-seconds", type=float, default=10.0, help="length of the idle window (default 10)")
     parser.add_argument("--settle-seconds", type=float, default=2.0, help="spawn to memory sample (default 2)")
-    parser.add_argument("--only", choices=["scheduler", "timequery"], help="measure one program only")
+    parser.add_argument("--only", choices=["scheduler", "timequery", "windows"],
+                        help="measure one pair only (windows: the Win32 programs under Wine)")
+    parser.add_argument("--wine", action="store_true",
+                        help="also measure Quietwatch.exe against a bare Win32 window under Wine")
+    parser.add_argument("--cross-dir", type=Path, default=Path(__file__).resolve().parent.parent / "build-bench-mingw",
+                        help="the MinGW cross build tree for --wine (default build-bench-mingw)")
     parser.add_argument("--latin-baseline", action="store_true",
                         help="give the baseline Latin captions (no Japanese face loaded): a lower floor")
     parser.add_argument("--instructions", type=int, default=0, metavar="N",
@@ -523,16 +739,28 @@ def main():
     parser.add_argument("--json", type=Path, help="also write every run's numbers to this file")
     parser.add_argument("-v", "--verbose", action="store_true", help="print every run on stderr")
     args = parser.parse_args()
+    qt = args.only != "windows"
+    wine = args.wine or args.only == "windows"
+    if qt and args.build_dir is None:
+        parser.error("--build-dir is needed unless --only windows")
 
-    programs = {
-        "baseline": args.build_dir / "bench" / "quietwatch-bench-baseline",
-        "quietwatch": args.build_dir / "app" / "quietwatch",
-        "timequery": args.build_dir / "timequery" / "quietwatch-timequery",
-    }
+    programs = {}
+    if qt:
+        programs.update({
+            "baseline": args.build_dir / "bench" / "quietwatch-bench-baseline",
+            "quietwatch": args.build_dir / "app" / "quietwatch",
+            "timequery": args.build_dir / "timequery" / "quietwatch-timequery",
+        })
+    if wine:
+        programs.update({
+            "baseline_win32": args.cross_dir / "bench" / "baseline_win32.exe",
+            "quietwatch_exe": args.cross_dir / "app" / "Quietwatch.exe",
+        })
     for path in programs.values():
-        if not os.access(path, os.X_OK):
+        if not path.is_file():
             raise BenchError(f"{path} is missing: build first")
-    for tool in ("Xvfb", "dbus-daemon") + (("valgrind", "callgrind_control") if args.instructions else ()):
+    tools = ("Xvfb", "dbus-daemon") + (("valgrind", "callgrind_control") if args.instructions else ())
+    for tool in tools + (("wine", "wineserver") if wine else ()):
         if not shutil.which(tool):
             raise BenchError(f"{tool} is not installed")
 
@@ -557,9 +785,15 @@ def main():
         xwatcher = XWatcher(display)
         everything = {}
         missed = []
+        session = None
         try:
             print(f"Quietwatch benchmark on Xvfb :{display}, {os.cpu_count()} CPUs, load average {load_average()}")
-            print("Baseline: bench/quietwatch-bench-baseline (bare QMainWindow, same widget kinds and counts, 500 ms label timer)")
+            if qt:
+                print("Baseline: bench/quietwatch-bench-baseline (bare QMainWindow, same widget kinds and counts, "
+                      "500 ms label timer)")
+            if wine:
+                print("Baseline under Wine: bench/baseline_win32.exe (bare Win32 window, same control kinds and "
+                      "counts, 500 ms label timer)")
             latin = ["--latin"] if args.latin_baseline else []
             if args.only in (None, "scheduler"):
                 results = compare(
@@ -594,11 +828,40 @@ def main():
                     missed += counted_miss
                 everything["timequery"] = results
                 missed += miss
+            if wine:
+                # No LANG or LC_*, as a Windows program has none; the desktop is on this display.
+                wine_env = {
+                    "PATH": env["PATH"],
+                    "HOME": env["HOME"],
+                    "DISPLAY": env["DISPLAY"],
+                    "XDG_RUNTIME_DIR": env["XDG_RUNTIME_DIR"],
+                    "WINEDEBUG": "-all",
+                    "WINEDLLOVERRIDES": "winemenubuilder.exe=d",
+                }
+                session = WineSession(args.cross_dir / "bench-wineprefix", wine_env, log, args.verbose)
+                ready = session.start()
+                if args.verbose:
+                    print(f"  {ready}", file=sys.stderr)
+                results = compare(
+                    "windows",
+                    ["wine", str(programs["baseline_win32"])],
+                    ["wine", str(programs["quietwatch_exe"])],
+                    args.runs, xwatcher, session.env, args.settle_seconds, args.idle_seconds, log, args.verbose,
+                    session,
+                )
+                rows, miss = summarise("Quietwatch.exe", results, WINE_METRICS)
+                print_table("Quietwatch.exe / bare Win32 window, under Wine", "Quietwatch.exe", rows, args.runs)
+                print(f"  ({wine_version()}; the program's process only: the shared session - wineserver, "
+                      "explorer.exe /desktop, services - is shown as session)")
+                everything["windows"] = results
+                missed += miss
             busy = [r["machine_busy"] for sides in everything.values() for side, rs in sides.items()
                     if side != "instructions" for r in rs]
             print(f"\nLoad average at the end {load_average()}; whole machine busy during the runs: "
                   f"median {statistics.median(busy) * 100:.0f} %, max {max(busy) * 100:.0f} %")
         finally:
+            if session is not None:
+                session.stop()
             xwatcher.close()
             log.close()
             for process in (bus, xvfb):
