@@ -69,6 +69,21 @@ std::string timeText(const LocalDateTime &moment)
     return timeText(moment.hour, moment.minute, moment.second);
 }
 
+bool differOnlyInDigits(std::string_view a, std::string_view b)
+{
+    // Byte by byte: digits are single bytes in UTF-8, and no other character contains one.
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (digit(a[i]) != digit(b[i]) || (!digit(a[i]) && a[i] != b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::chrono::year_month_day addDays(std::chrono::year_month_day date, int days)
 {
     return std::chrono::year_month_day{std::chrono::sys_days{date} + std::chrono::days{days}};

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 namespace quietwatch {
 
@@ -27,6 +28,10 @@ std::string dateText(std::chrono::year_month_day date);
 // "H:mm:ss" on a 24-hour clock, the hour without a leading zero (9:05:00, 0:00:00).
 std::string timeText(std::chrono::hours hour, std::chrono::minutes minute, std::chrono::seconds second);
 std::string timeText(const LocalDateTime &moment);
+
+// Whether two texts are the same but for the digits in them (the clock's next second): in a face
+// whose digits are equally wide such a text keeps its size, and a label need not be measured.
+bool differOnlyInDigits(std::string_view a, std::string_view b);
 
 // Whole-day calendar arithmetic: months and years roll over, 29 February counts in leap years.
 std::chrono::year_month_day addDays(std::chrono::year_month_day date, int days);

@@ -23,25 +23,6 @@ namespace quietwatch {
 
 namespace {
 
-bool isAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-// Whether two texts are the same but for the digits in them.
-bool differOnlyInDigits(QStringView a, QStringView b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (isAsciiDigit(a[i]) != isAsciiDigit(b[i]) || (!isAsciiDigit(a[i]) && a[i] != b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Whether all ten digits of a font are equally wide (tabular figures).
 bool hasTabularDigits(const QFont &font)
 {
@@ -65,7 +46,7 @@ void setLabelText(QLabel *l, const QString &text, bool tabularDigits = false)
         return;
     }
     l->setText(text);
-    if (!tabularDigits || !differOnlyInDigits(previous, text)) {
+    if (!tabularDigits || !differOnlyInDigits(previous.toStdString(), text.toStdString())) {
         l->adjustSize();
     }
 }

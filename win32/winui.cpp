@@ -1,6 +1,9 @@
 #include "winui.h"
 
+#include "datetext.h"
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <commctrl.h>
 #include <wincodec.h>
@@ -378,8 +381,10 @@ RECT Controls::rect(const design::Control &control) const
 
 void Controls::layout(int dpi)
 {
+    // One move and one font a control: under Wine each move is several requests to its server.
     m_dpi = dpi;
     m_fonts.clear();
+    m_equalDigits.assign(m_hwnds.size(), std::nullopt);
     for (std::size_t i = 0; i < m_hwnds.size(); ++i) {
         HWND hwnd = m_hwnds[i];
         if (hwnd == nullptr) {
@@ -387,23 +392,27 @@ void Controls::layout(int dpi)
         }
         const design::Control &control = m_design->controls[i];
         const RECT r = rect(control);
+        int width = r.right - r.left;
         int height = r.bottom - r.top;
         int top = r.top;
         HFONT font = m_fonts.get(control.font ? control.font : m_design->font, dpi);
-        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (control.kind == design::Kind::DropDownList) {
-            fitDropDown(hwnd, control, r.right - r.left);
+            fitDropDown(hwnd, control, width);
             height *= 9; // the closed box takes its height from the font; this is the open list
-        } else if (control.kind == design::Kind::OptionButton) {
+        } else {
+            SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
+        if (control.kind == design::Kind::OptionButton) {
             // Tall enough for the check mark and the text, centred on the design line.
             const int tall = std::max(height, MulDiv(16, dpi, 96));
             top -= (tall - height) / 2;
             height = tall;
+        } else if (control.kind == design::Kind::Label) {
+            const SIZE text = textSize(hwnd, font);
+            width = text.cx;
+            height = text.cy;
         }
-        SetWindowPos(hwnd, nullptr, r.left, top, r.right - r.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
-        if (control.kind == design::Kind::Label) {
-            sizeLabel(hwnd, control);
-        }
+        SetWindowPos(hwnd, nullptr, r.left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -412,52 +421,77 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
     // A Win32 list's arrow is as wide as a scroll bar, so at the design width a face wider than
     // the design's (the stand-ins) would cut the entries off: the font steps down until the
     // widest entry fits beside the arrow, while the closed box keeps the height of its neighbours.
+    design::Font font = control.font.value_or(m_design->font.value_or(design::Font{}));
+    HFONT designFont = m_fonts.get(font, m_dpi);
     const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
-    if (count <= 0) {
+    const int room = width - GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(m_dpi)) -
+                     4 * GetSystemMetricsForDpi(SM_CXEDGE, static_cast<UINT>(m_dpi));
+    std::vector<std::wstring> entries;
+    for (int i = 0; i < count; ++i) {
+        std::wstring text(static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
+        text.resize(
+            static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+        entries.push_back(std::move(text));
+    }
+    HDC dc = GetDC(list);
+    const auto widest = [&](HFONT f) {
+        HGDIOBJ old = SelectObject(dc, f);
+        LONG most = 0;
+        for (const std::wstring &text : entries) {
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            most = std::max(most, size.cx);
+        }
+        SelectObject(dc, old);
+        return static_cast<int>(most);
+    };
+    const double designPoints = font.points;
+    if (const int needed = widest(designFont); needed > room) {
+        // Text widths follow the point size closely: start at the quarter point that should fit
+        // and step down from there only if the face's rounding asks for it.
+        const double smallest = designPoints * 0.75;
+        font.points = std::max(smallest, std::floor(designPoints * room / needed * 4) / 4);
+        while (font.points - 0.25 >= smallest && widest(m_fonts.get(font, m_dpi)) > room) {
+            font.points -= 0.25;
+        }
+    }
+    ReleaseDC(list, dc);
+    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(designFont), FALSE);
+    if (font.points == designPoints) {
         return;
     }
     const LRESULT fieldHeight = SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
     const LRESULT itemHeight = SendMessageW(list, CB_GETITEMHEIGHT, 0, 0);
-    const int room = width - GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(m_dpi)) -
-                     4 * GetSystemMetricsForDpi(SM_CXEDGE, static_cast<UINT>(m_dpi));
-    design::Font font = control.font.value_or(m_design->font.value_or(design::Font{}));
-    const double smallest = font.points * 0.75;
-    HDC dc = GetDC(list);
-    for (; font.points >= smallest; font.points -= 0.25) {
-        HGDIOBJ old = SelectObject(dc, m_fonts.get(font, m_dpi));
-        int widest = 0;
-        for (int i = 0; i < count; ++i) {
-            std::wstring text(static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
-            text.resize(
-                static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
-            SIZE size{};
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-            widest = std::max(widest, static_cast<int>(size.cx));
-        }
-        SelectObject(dc, old);
-        if (widest <= room) {
-            break;
-        }
-    }
-    ReleaseDC(list, dc);
-    font.points = std::max(font.points, smallest);
     SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.get(font, m_dpi)), FALSE);
     SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), fieldHeight);
     SendMessageW(list, CB_SETITEMHEIGHT, 0, itemHeight);
 }
 
-void Controls::sizeLabel(HWND label, const design::Control &control)
+SIZE Controls::textSize(HWND label, HFONT font) const
 {
-    // Labels size themselves to their text.
     HDC dc = GetDC(label);
-    HGDIOBJ old = SelectObject(dc, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
+    HGDIOBJ old = SelectObject(dc, font);
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(label)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(label, text.data(), static_cast<int>(text.size()))));
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
     ReleaseDC(label, dc);
-    SetWindowPos(label, nullptr, 0, 0, r.right, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return SIZE{r.right, r.bottom};
+}
+
+bool Controls::equalDigits(std::size_t index, HWND label, HFONT font)
+{
+    if (!m_equalDigits[index]) {
+        HDC dc = GetDC(label);
+        HGDIOBJ old = SelectObject(dc, font);
+        std::array<INT, 10> widths{};
+        GetCharWidth32W(dc, L'0', L'9', widths.data());
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        m_equalDigits[index] = std::all_of(widths.begin(), widths.end(), [&](INT w) { return w == widths[0]; });
+    }
+    return *m_equalDigits[index];
 }
 
 LRESULT Controls::labelColours(WPARAM dc, LPARAM control) const
@@ -476,13 +510,24 @@ LRESULT Controls::labelColours(WPARAM dc, LPARAM control) const
 
 void Controls::setLabel(std::string_view name, std::string_view text)
 {
+    // Labels size themselves to their text. The clock's next second differs from the last only
+    // in its digits; where they are equally wide the size stays and the label is not measured.
     const design::Control *control = m_design->control(name);
     HWND label = (*this)[name];
-    if (control == nullptr || label == nullptr || windowText(label) == text) {
+    if (control == nullptr || label == nullptr) {
+        return;
+    }
+    const std::string previous = windowText(label);
+    if (previous == text) {
         return;
     }
     setWindowText(label, text);
-    sizeLabel(label, *control);
+    const auto index = static_cast<std::size_t>(control - m_design->controls.data());
+    HFONT font = m_fonts.get(control->font ? control->font : m_design->font, m_dpi);
+    if (!differOnlyInDigits(previous, text) || !equalDigits(index, label, font)) {
+        const SIZE size = textSize(label, font);
+        SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 HWND Controls::operator[](std::string_view name) const

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,13 +101,15 @@ public:
     Fonts &fonts() { return m_fonts; }
 
 private:
-    void sizeLabel(HWND label, const design::Control &control);
+    SIZE textSize(HWND label, HFONT font) const;
+    bool equalDigits(std::size_t index, HWND label, HFONT font);
     void fitDropDown(HWND list, const design::Control &control, int width);
 
     const design::Window *m_design = nullptr;
     HWND m_parent = nullptr;
     std::vector<HWND> m_hwnds; // by the table's index
     std::vector<int> m_ids;
+    std::vector<std::optional<bool>> m_equalDigits; // a label font's digits, measured when first asked
     Fonts m_fonts;
     int m_dpi = 96;
 };

@@ -44,6 +44,14 @@ INSTANTIATE_TEST_SUITE_P(Forms, DateTimeText,
                                            TextCase{at(999, 7, 4, 23, 59, 59), "0999/07/04", "23:59:59"},
                                            TextCase{at(10000, 1, 2, 100, 7, 8), "10000/01/02", "100:07:08"}));
 
+TEST(ClockText, DiffersOnlyInDigitsWhereEachCharacterElseStays)
+{
+    EXPECT_TRUE(differOnlyInDigits("9:05:09", "9:05:10"));
+    EXPECT_FALSE(differOnlyInDigits("9:59:59", "10:00:00"));
+    EXPECT_FALSE(differOnlyInDigits("2026/12/07", "2026-12-07"));
+    EXPECT_FALSE(differOnlyInDigits("未設定", "9:00:00"));
+}
+
 struct DayCase
 {
     LocalDateTime start;
