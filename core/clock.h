@@ -2,8 +2,6 @@
 
 #include "datetext.h"
 
-#include <ctime>
-
 namespace quietwatch {
 
 // The source of the current local date and time. The window's timer asks it once per
@@ -15,15 +13,12 @@ public:
     virtual LocalDateTime now() const = 0;
 };
 
-// The system's local time zone, as the C library sees it (TZ, /etc/localtime).
-// One file per system: clock_posix.cpp, clock_win32.cpp.
+// The system's local time: on POSIX as the C library sees it (TZ, /etc/localtime), on Windows
+// as the system keeps it. One file per system: clock_posix.cpp, clock_win32.cpp.
 class SystemClock final : public Clock
 {
 public:
     LocalDateTime now() const override;
 };
-
-// A broken-down local time as the C library gives it.
-LocalDateTime localDateTime(const std::tm &local);
 
 } // namespace quietwatch

@@ -12,7 +12,14 @@ LocalDateTime SystemClock::now() const
     // so a program left running across a change of time zone shows the new local time.
     tzset();
     localtime_r(&epochSeconds, &local);
-    return localDateTime(local);
+    using namespace std::chrono;
+    return LocalDateTime{
+        year_month_day{year{local.tm_year + 1900}, month{static_cast<unsigned>(local.tm_mon + 1)},
+                       day{static_cast<unsigned>(local.tm_mday)}},
+        hours{local.tm_hour},
+        minutes{local.tm_min},
+        seconds{local.tm_sec},
+    };
 }
 
 } // namespace quietwatch

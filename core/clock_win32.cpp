@@ -1,17 +1,22 @@
 #include "clock.h"
 
-#include <ctime>
+#include <windows.h>
 
 namespace quietwatch {
 
 LocalDateTime SystemClock::now() const
 {
-    const std::time_t epochSeconds = std::time(nullptr);
-    std::tm local{};
-    // The zone is read again on each call, so a change of time zone shows at the next tick.
-    _tzset();
-    localtime_s(&local, &epochSeconds);
-    return localDateTime(local);
+    // Windows keeps the local time itself and follows a change of time zone at once; the C
+    // library's _tzset and localtime_s would ask for the zone again on every tick.
+    SYSTEMTIME local{};
+    GetLocalTime(&local);
+    using namespace std::chrono;
+    return LocalDateTime{
+        year_month_day{year{local.wYear}, month{local.wMonth}, day{local.wDay}},
+        hours{local.wHour},
+        minutes{local.wMinute},
+        seconds{local.wSecond},
+    };
 }
 
 } // namespace quietwatch
