@@ -17,7 +17,8 @@
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-tools=(x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres makensis wine wineserver)
+tools=(x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres x86_64-w64-mingw32-objdump
+    makensis wine wineserver)
 run_limit=${QUIETWATCH_WINE_TIMEOUT:-120}
 
 die() {
@@ -60,6 +61,14 @@ cmd_build() {
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
         -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_BUILD_TESTS=ON >/dev/null
     cmake --build "$build_dir"
+    # What ships: one file each, at most 1 MiB, needing no DLL that Windows does not have.
+    local exe
+    for exe in "$build_dir/app/Quietwatch.exe" "$build_dir/timequery/quietwatch-timequery.exe"; do
+        [ "$(stat -c %s "$exe")" -le 1048576 ] || die "$exe is larger than 1 MiB"
+        if x86_64-w64-mingw32-objdump -p "$exe" | grep -i -E 'DLL Name: (lib|qt)'; then
+            die "$exe needs a DLL beside it"
+        fi
+    done
     # The portable zip and the installer, from the same install rules.
     (cd "$build_dir" && cpack >/dev/null) || die "CPack could not make the Windows packages"
     ls "$build_dir"/Quietwatch-*-win64.{zip,exe}
