@@ -229,13 +229,14 @@ def run_time_ns(pid):
     return total
 
 
-def cpu_snapshot(pid):
-    """CPU ticks of the process, and per thread: context switches and run time in ns."""
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rpartition(")")[2].split()
-    ticks = int(fields[11]) + int(fields[12])  # utime, stime
+def thread_counts(pid):
+    """Per live thread of a process: its name, context switches and run time in ns so far."""
     threads = {}
-    for task in Path(f"/proc/{pid}/task").iterdir():
+    try:
+        tasks = list(Path(f"/proc/{pid}/task").iterdir())
+    except FileNotFoundError:
+        return threads  # the process has gone
+    for task in tasks:
         try:
             status = status_fields(task / "status")
             with open(task / "schedstat") as f:
@@ -244,7 +245,14 @@ def cpu_snapshot(pid):
             threads[task.name] = (status["Name"], switches, run_ns)
         except (FileNotFoundError, ProcessLookupError):
             pass  # the thread ended while we looked
-    return ticks, threads
+    return threads
+
+
+def cpu_snapshot(pid):
+    """CPU ticks of the process, and per thread: context switches and run time in ns."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rpartition(")")[2].split()
+    return int(fields[11]) + int(fields[12]), thread_counts(pid)  # utime + stime
 
 
 def idle_cost(before, after, seconds):
@@ -266,30 +274,21 @@ def idle_cost(before, after, seconds):
     }
 
 
-def switch_counts(pid):
-    """Context switches so far of each live thread of a process."""
-    counts = {}
-    for task in Path(f"/proc/{pid}/task").iterdir():
-        try:
-            status = status_fields(task / "status")
-            counts[task.name] = int(status["voluntary_ctxt_switches"]) + int(status["nonvoluntary_ctxt_switches"])
-        except (FileNotFoundError, ProcessLookupError):
-            pass
-    return counts
-
-
 def wake_clusters(pid, seconds, period):
     """Wake-ups of a process as the events it wakes for: its threads' context switches are read
     every `period` seconds, an interval in which any thread switched is active, and each run of
     active intervals is one cluster (one timer tick and all the work it sets off). Clusters
     per second over `seconds`; sampling late under load merges intervals and counts fewer."""
+    def switches():
+        return {tid: count for tid, (_, count, _) in thread_counts(pid).items()}
+
     start = time.monotonic()
-    previous = switch_counts(pid)
+    previous = switches()
     clusters = 0
     was_active = False
     for interval in range(1, int(seconds / period + 0.5) + 1):
         time.sleep(max(0.0, start + interval * period - time.monotonic()))
-        counts = switch_counts(pid)
+        counts = switches()
         active = counts != previous
         clusters += active and not was_active
         was_active, previous = active, counts
@@ -668,21 +667,8 @@ class WineSession:
 
     def totals(self):
         """Context switches and run time in ns so far, summed over the session's processes."""
-        switches = run_ns = 0
-        for pid in self.known:
-            try:
-                tasks = list(Path(f"/proc/{pid}/task").iterdir())
-            except FileNotFoundError:
-                continue
-            for task in tasks:
-                try:
-                    status = status_fields(task / "status")
-                    with open(task / "schedstat") as f:
-                        run_ns += int(f.read().split()[0])
-                    switches += int(status["voluntary_ctxt_switches"]) + int(status["nonvoluntary_ctxt_switches"])
-                except (FileNotFoundError, ProcessLookupError):
-                    pass
-        return switches, run_ns
+        counts = [c for pid in self.known for c in thread_counts(pid).values()]
+        return sum(c[1] for c in counts), sum(c[2] for c in counts)
 
     def settled(self):
         """From now on the session must look the same after every run."""
