@@ -4,6 +4,6 @@
 set -uo pipefail
 source "$(dirname "$0")/../support/xserver.sh"
 # No reset when the last client leaves: the screen's resources must outlast xrdb.
-xserver_start 1800x1200 -noreset -dpi 192 || exit 1
+xserver_start 1800x1200 -dpi 192 || exit 1
 echo "Xft.dpi: 192" | xrdb -nocpp -merge || exit 1
 QT_QPA_PLATFORM=xcb "$@"

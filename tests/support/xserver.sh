@@ -16,9 +16,10 @@ xserver_cleanup() {
 trap xserver_cleanup EXIT
 
 # xserver_start [WIDTHxHEIGHT [XVFB_ARGS...]]: Xvfb on the first free display number (the
-# server picks it and reports it on fd 3), exported as DISPLAY.
+# server picks it and reports it on fd 3), exported as DISPLAY. The server does not reset when
+# its last client leaves: a program started while it resets is refused its display.
 xserver_start() {
-    Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp "${@:2}" 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset "${@:2}" 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb=$!
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
     if [ ! -s "$work/display" ]; then
