@@ -1,38 +1,18 @@
-#include "winui.h"
+#include "designedcontrols.h"
 
 #include "datetext.h"
+#include "wintext.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <commctrl.h>
-#include <wincodec.h>
 
 namespace quietwatch::win32 {
 
 namespace {
 
-int g_openWindows = 0;
-
 constexpr int kFirstControlId = 100;
-
-bool faceInstalled(const std::wstring &face)
-{
-    LOGFONTW wanted{};
-    wanted.lfCharSet = DEFAULT_CHARSET;
-    face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
-    bool found = false;
-    HDC dc = GetDC(nullptr);
-    EnumFontFamiliesExW(
-        dc, &wanted,
-        [](const LOGFONTW *, const TEXTMETRICW *, DWORD, LPARAM data) -> int {
-            *reinterpret_cast<bool *>(data) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, dc);
-    return found;
-}
 
 DWORD styleOf(const design::Control &control)
 {
@@ -100,219 +80,6 @@ LRESULT CALLBACK logBoxKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 } // namespace
-
-std::wstring wide(std::string_view utf8Text)
-{
-    if (utf8Text.empty()) {
-        return {};
-    }
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8Text.data(), static_cast<int>(utf8Text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8Text.data(), static_cast<int>(utf8Text.size()), out.data(), size);
-    return out;
-}
-
-std::string utf8(std::wstring_view text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::string windowText(HWND hwnd)
-{
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-    return utf8(text);
-}
-
-void setWindowText(HWND hwnd, std::string_view text)
-{
-    SetWindowTextW(hwnd, wide(text).c_str());
-}
-
-int runMessageLoop()
-{
-    MSG msg{};
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // Tab, Enter, Esc and Alt+letter go through the dialog manager of the window they are for.
-        HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-        if (root != nullptr && IsDialogMessageW(root, &msg)) {
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
-}
-
-Window::~Window()
-{
-    if (m_hwnd != nullptr) {
-        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
-        DestroyWindow(m_hwnd);
-    }
-}
-
-bool Window::create(const design::Window &design, const wchar_t *className, HWND owner, HICON icon)
-{
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    if (GetClassInfoExW(instance, className, &wc) == 0) {
-        wc = {};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = &Window::procedure;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = className;
-        wc.hIcon = icon;
-        wc.hIconSm = icon;
-        RegisterClassExW(&wc);
-    }
-    // Fixed frames: neither can be resized or maximized.
-    // Not WS_CLIPCHILDREN: a group box leaves its inside for its parent to paint.
-    DWORD style = WS_CAPTION | WS_SYSMENU;
-    DWORD exStyle = WS_EX_CONTROLPARENT;
-    if (design.border == design::Border::FixedDialog) {
-        style |= WS_POPUP;
-        exStyle |= WS_EX_DLGMODALFRAME;
-    } else {
-        style |= WS_OVERLAPPED;
-    }
-    if (design.minimizeButton) {
-        style |= WS_MINIMIZEBOX;
-    }
-    HMENU menu = design.menus.empty() ? nullptr : createMenuBar(design);
-    m_hwnd = CreateWindowExW(exStyle, className, wide(design.title).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, owner, menu, instance, this);
-    if (m_hwnd == nullptr) {
-        return false;
-    }
-    ++g_openWindows;
-    return true;
-}
-
-LRESULT Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    // As a dialog does: coming back to the window (a click, Alt+Tab, another window closing)
-    // gives the focus back to the control that had it, not to the frame, where the arrow keys,
-    // Space and the focus rectangle would be lost.
-    switch (message) {
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            if (HWND focus = GetFocus(); focus != nullptr && IsChild(m_hwnd, focus)) {
-                m_lastFocus = focus;
-            }
-        } else if (HIWORD(wParam) == 0) { // not while minimized
-            restoreFocus();
-        }
-        return 0;
-    case WM_SETFOCUS:
-        restoreFocus();
-        return 0;
-    case WM_CTLCOLORSTATIC:
-        if (const Controls *controls = designedControls()) {
-            if (const LRESULT brush = controls->labelColours(wParam, lParam)) {
-                return brush;
-            }
-        }
-        return DefWindowProcW(m_hwnd, message, wParam, lParam);
-    case WM_DPICHANGED: {
-        const auto *suggested = reinterpret_cast<const RECT *>(lParam);
-        layout(HIWORD(wParam));
-        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
-    }
-    default:
-        return DefWindowProcW(m_hwnd, message, wParam, lParam);
-    }
-}
-
-void Window::restoreFocus()
-{
-    HWND target = m_lastFocus;
-    // A control since hidden (the folded settings panel) or disabled gives way to the first stop.
-    if (target == nullptr || !IsChild(m_hwnd, target) || !IsWindowVisible(target) || !IsWindowEnabled(target)) {
-        target = GetNextDlgTabItem(m_hwnd, nullptr, FALSE);
-    }
-    if (target != nullptr) {
-        SetFocus(target);
-    }
-}
-
-LRESULT CALLBACK Window::procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto *self = static_cast<Window *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
-        self->m_hwnd = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto *self = reinterpret_cast<Window *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    const LRESULT result = self->handleMessage(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hwnd = nullptr;
-        // The program ends when none of its windows is open any more.
-        if (--g_openWindows == 0) {
-            PostQuitMessage(0);
-        }
-        self->destroyed(); // last: it may delete the object
-    }
-    return result;
-}
-
-std::wstring installedFace(std::string_view designFace)
-{
-    std::wstring face = wide(designFace);
-    if (!face.empty() && faceInstalled(face)) {
-        return face;
-    }
-    for (const wchar_t *standIn : {L"Yu Gothic UI", L"Meiryo UI"}) {
-        if (faceInstalled(standIn)) {
-            return standIn;
-        }
-    }
-    return L"Meiryo UI";
-}
-
-HFONT Fonts::get(const std::optional<design::Font> &font, int dpi)
-{
-    // A window without a font of its own takes the system's Japanese UI face at 9 points.
-    const design::Font f = font.value_or(design::Font{});
-    const int tenths = static_cast<int>(std::lround(f.points * 10));
-    const auto key = std::tuple(std::string(f.face), tenths, f.underline, dpi);
-    if (const auto found = m_fonts.find(key); found != m_fonts.end()) {
-        return found->second;
-    }
-    LOGFONTW lf{};
-    lf.lfHeight = -static_cast<LONG>(std::lround(f.points * dpi / 72.0));
-    lf.lfWeight = FW_NORMAL;
-    lf.lfUnderline = f.underline ? TRUE : FALSE;
-    lf.lfCharSet = SHIFTJIS_CHARSET;
-    lf.lfQuality = DEFAULT_QUALITY;
-    installedFace(f.face).copy(lf.lfFaceName, LF_FACESIZE - 1);
-    HFONT handle = CreateFontIndirectW(&lf);
-    m_fonts.emplace(key, handle);
-    return handle;
-}
-
-void Fonts::clear()
-{
-    for (auto &[key, handle] : m_fonts) {
-        DeleteObject(handle);
-    }
-    m_fonts.clear();
-}
 
 void Controls::create(HWND parent, const design::Window &design)
 {
@@ -567,14 +334,6 @@ int controlId(const design::Window &design, const design::Control &control)
     return kFirstControlId + static_cast<int>(&control - design.controls.data());
 }
 
-SIZE outerSize(HWND hwnd, int clientWidthTwips, int clientHeightTwips, int dpi)
-{
-    RECT r{0, 0, design::pixels(clientWidthTwips, dpi), design::pixels(clientHeightTwips, dpi)};
-    AdjustWindowRectExForDpi(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), GetMenu(hwnd) != nullptr,
-                             static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)), static_cast<UINT>(dpi));
-    return SIZE{r.right - r.left, r.bottom - r.top};
-}
-
 HMENU createMenuBar(const design::Window &design)
 {
     HMENU bar = CreateMenu();
@@ -603,67 +362,6 @@ const design::MenuItem *menuItem(const design::Window &design, int id)
         return nullptr;
     }
     return &design.menus[static_cast<std::size_t>(m)].items[static_cast<std::size_t>(i)];
-}
-
-HICON programIcon()
-{
-    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"IDI_ICON1", IMAGE_ICON, 32, 32, 0));
-}
-
-HBITMAP loadPicture(const wchar_t *resource, SIZE size)
-{
-    HMODULE module = GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceW(module, resource, reinterpret_cast<LPCWSTR>(RT_RCDATA));
-    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
-    const void *bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
-    if (bytes == nullptr || size.cx <= 0 || size.cy <= 0) {
-        return nullptr;
-    }
-    const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    HBITMAP bitmap = nullptr;
-    IWICImagingFactory *factory = nullptr;
-    IWICStream *stream = nullptr;
-    IWICBitmapDecoder *decoder = nullptr;
-    IWICBitmapFrameDecode *frame = nullptr;
-    IWICBitmapScaler *scaler = nullptr;
-    IWICFormatConverter *converter = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                   reinterpret_cast<void **>(&factory))) &&
-        SUCCEEDED(factory->CreateStream(&stream)) &&
-        SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE *>(const_cast<void *>(bytes)),
-                                               SizeofResource(module, found))) &&
-        SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnLoad, &decoder)) &&
-        SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateBitmapScaler(&scaler)) &&
-        SUCCEEDED(scaler->Initialize(frame, static_cast<UINT>(size.cx), static_cast<UINT>(size.cy),
-                                     WICBitmapInterpolationModeFant)) &&
-        SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-        SUCCEEDED(converter->Initialize(scaler, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0,
-                                        WICBitmapPaletteTypeCustom))) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = size.cx;
-        info.bmiHeader.biHeight = -size.cy; // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void *pixels = nullptr;
-        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-        const UINT stride = static_cast<UINT>(size.cx) * 4;
-        if (bitmap != nullptr && FAILED(converter->CopyPixels(nullptr, stride, stride * static_cast<UINT>(size.cy),
-                                                              static_cast<BYTE *>(pixels)))) {
-            DeleteObject(bitmap);
-            bitmap = nullptr;
-        }
-    }
-    for (IUnknown *object : std::initializer_list<IUnknown *>{converter, scaler, frame, decoder, stream, factory}) {
-        if (object != nullptr) {
-            object->Release();
-        }
-    }
-    if (comStarted) {
-        CoUninitialize();
-    }
-    return bitmap;
 }
 
 } // namespace quietwatch::win32

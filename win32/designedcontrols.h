@@ -1,0 +1,61 @@
+#pragma once
+
+// The controls and the menu bar of a window, built from its table at the window's DPI.
+
+#include "fonts.h"
+#include "windowdesign.h"
+
+#include <optional>
+#include <string_view>
+#include <vector>
+#include <windows.h>
+
+namespace quietwatch::win32 {
+
+// The controls of one window, created from its table in tab order (the dialog manager's
+// order) and laid out at the window's DPI. Controls in a frame are the window's children
+// placed inside the frame, so hiding the frame hides them with it.
+class Controls
+{
+public:
+    void create(HWND parent, const design::Window &design);
+    // Positions, fonts and label sizes at this DPI.
+    void layout(int dpi);
+    HWND operator[](std::string_view name) const;
+    // The control a WM_COMMAND came from, or nullptr.
+    const design::Control *byId(int id) const;
+    const design::Window &design() const { return *m_design; }
+    // A control's rectangle in the client area at the current DPI (frames resolved).
+    RECT rect(const design::Control &control) const;
+    void showFrame(std::string_view frame, bool show);
+    // WM_CTLCOLORSTATIC: labels lie on the window's colour, in their own colour where they
+    // have one; 0 for a control that is not a label (a read-only box keeps its look).
+    LRESULT labelColours(WPARAM dc, LPARAM control) const;
+    // A label's new text, sized to it.
+    void setLabel(std::string_view name, std::string_view text);
+    int dpi() const { return m_dpi; }
+    Fonts &fonts() { return m_fonts; }
+
+private:
+    SIZE textSize(HWND label, HFONT font) const;
+    bool equalDigits(std::size_t index, HWND label, HFONT font);
+    void fitDropDown(HWND list, const design::Control &control, int width);
+
+    const design::Window *m_design = nullptr;
+    HWND m_parent = nullptr;
+    std::vector<HWND> m_hwnds; // by the table's index
+    std::vector<int> m_ids;
+    std::vector<std::optional<bool>> m_equalDigits; // a label font's digits, measured when first asked
+    Fonts m_fonts;
+    int m_dpi = 96;
+};
+
+// The id of a control's window: IDOK and IDCANCEL for the buttons Enter and Esc press (the
+// dialog manager sends those), otherwise 100 + the control's index in its table.
+int controlId(const design::Window &design, const design::Control &control);
+
+// The menu bar of a table; item ids are 1000 + 100 * menu + item.
+HMENU createMenuBar(const design::Window &design);
+const design::MenuItem *menuItem(const design::Window &design, int id);
+
+} // namespace quietwatch::win32
