@@ -7,12 +7,16 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace quietwatch::dbus {
 
 namespace {
 
-constexpr std::chrono::milliseconds kHandshakeLimit{25000};
+// How long an address of a list may take to complete its handshake and Hello before the
+// next is tried; the last one, with nothing after it, gets libdbus's own reply limit.
+constexpr std::chrono::milliseconds kTryLimit{5000};
+constexpr std::chrono::milliseconds kLastTryLimit{25000};
 constexpr std::chrono::milliseconds kExitGrace{2000};
 constexpr std::size_t kMostWaiting = 2;
 
@@ -29,6 +33,40 @@ private:
     DBusError m_error;
 };
 
+// One address (no ';'): open, authenticate and say Hello, all within `limit`.
+Connection connectOne(const std::string &address, std::chrono::milliseconds limit)
+{
+    Error error;
+    Connection connection(dbus_connection_open_private(address.c_str(), error.get()));
+    if (!connection) {
+        return {};
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto left = [&] {
+        const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        return static_cast<int>(std::clamp<std::int64_t>(rest.count(), 0, limit.count()));
+    };
+    // libdbus would wait for the handshake without limit; it is pumped here instead.
+    while (!dbus_connection_get_is_authenticated(connection.get())) {
+        if (left() == 0 || !dbus_connection_get_is_connected(connection.get())) {
+            return {};
+        }
+        dbus_connection_read_write(connection.get(), std::min(left(), 1000));
+    }
+    // What dbus_bus_register() does, but with a reply limit of our own.
+    const Message hello(dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello"));
+    if (!hello || left() == 0) {
+        return {};
+    }
+    const Message reply(dbus_connection_send_with_reply_and_block(connection.get(), hello.get(), left(), error.get()));
+    const char *name = nullptr;
+    if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID) ||
+        !dbus_bus_set_unique_name(connection.get(), name)) {
+        return {};
+    }
+    return connection;
+}
+
 } // namespace
 
 void ConnectionCloser::operator()(DBusConnection *connection) const
@@ -37,26 +75,25 @@ void ConnectionCloser::operator()(DBusConnection *connection) const
     dbus_connection_unref(connection);
 }
 
-Connection connect(const std::string &address)
+Connection connect(const std::string &addresses)
 {
-    Error error;
-    Connection connection(dbus_connection_open_private(address.c_str(), error.get()));
-    if (!connection) {
-        return {};
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kHandshakeLimit;
-    while (!dbus_connection_get_is_authenticated(connection.get())) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !dbus_connection_get_is_connected(connection.get())) {
-            return {};
+    // libdbus itself moves on only when a socket cannot be opened, and then stays with a bus
+    // that takes the connection but never completes it. A ';' inside a value is %-escaped,
+    // so the split is exact.
+    std::vector<std::string> entries;
+    for (std::size_t begin = 0; begin <= addresses.size();) {
+        const std::size_t end = std::min(addresses.find(';', begin), addresses.size());
+        if (end > begin) {
+            entries.push_back(addresses.substr(begin, end - begin));
         }
-        dbus_connection_read_write(connection.get(), static_cast<int>(std::min<std::int64_t>(left.count(), 1000)));
+        begin = end + 1;
     }
-    // The Hello; from here on libdbus's own reply timeout bounds the wait.
-    if (!dbus_bus_register(connection.get(), error.get())) {
-        return {};
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (Connection connection = connectOne(entries[i], i + 1 < entries.size() ? kTryLimit : kLastTryLimit)) {
+            return connection;
+        }
     }
-    return connection;
+    return {};
 }
 
 DBusConnection *keptOrFresh(Connection &kept, const std::string &address)

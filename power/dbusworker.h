@@ -27,10 +27,10 @@ struct MessageUnref
 };
 using Message = std::unique_ptr<DBusMessage, MessageUnref>;
 
-// A connection registered on the bus, trying each address of a ';'-separated list in turn;
-// none when no address leads to a bus that completes its handshake. libdbus alone waits
-// for the handshake without limit; here a bus gets as long as libdbus gives a reply (25 s).
-Connection connect(const std::string &address);
+// A connection registered on the bus, trying each address of a ';'-separated list in turn
+// (open, handshake, Hello) and taking the first that completes; none when no address does.
+// An address with others after it gets 5 s, the last as long as libdbus gives a reply (25 s).
+Connection connect(const std::string &addresses);
 
 // The connection kept in `kept` if it still stands (whatever arrived on it meanwhile is
 // dropped), otherwise a fresh one, kept there in its place; nullptr if none can be made.

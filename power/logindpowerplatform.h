@@ -21,7 +21,7 @@ class Worker;
 class LogindPowerPlatform final : public PowerPlatform
 {
 public:
-    // busAddress: a D-Bus address list, tried in turn by libdbus itself. Nothing connects
+    // busAddress: a D-Bus address list, tried in turn (dbus::connect). Nothing connects
     // and no thread starts until the first request: an idle program never touches D-Bus.
     explicit LogindPowerPlatform(std::string busAddress = systemBusAddress());
     // Gives a request still on its way two seconds to go out, then lets its sender go.

@@ -107,6 +107,7 @@ void TestPowerFaults::requestsNeverStallTheWindow_data()
         {"stall after the handshake", "{fake}", "stall", ""},
         {"first answer after 0.7 s", "{fake}", "slow", "mock"},
         {"dead first address", "{dead};{mock}", "", "mock"},
+        {"silent first address", "{fake};{mock}", "silent-unix", "mock"},
         {"first connection fails, then works", "{fake}", "refuse-first", "mock"},
     };
     for (const Row &row : rows) {
