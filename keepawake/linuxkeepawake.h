@@ -32,8 +32,9 @@ class LinuxKeepAwake final : public KeepAwake
 {
 public:
     explicit LinuxKeepAwake(InhibitBuses buses = InhibitBuses::fromEnvironment());
-    // Lets go and gives the worker two seconds; a worker stuck on a hung bus is left to the
-    // end of the process, which drops the inhibition with the connection.
+    // Lets go and gives the worker two seconds, shared with the power sender's (dbus::Worker);
+    // a worker stuck on a hung bus is left to the end of the process, which drops the
+    // inhibition with the connection.
     ~LinuxKeepAwake() override;
     LinuxKeepAwake(const LinuxKeepAwake &) = delete;
     LinuxKeepAwake &operator=(const LinuxKeepAwake &) = delete;

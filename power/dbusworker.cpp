@@ -118,7 +118,50 @@ struct Worker::State
     std::deque<std::pair<int, Job>> waiting;
     bool busy = false;
     bool stopping = false;
+    bool ended = false; // serve() has returned
     std::thread thread;
+
+    bool idle() const { return waiting.empty() && !busy; }
+
+    // The workers not yet destroyed, and the threads of destroyed ones that have not been
+    // joined: the last worker to go gives them all one grace, so that the program's exit
+    // waits kExitGrace in all, not kExitGrace for each.
+    struct Fleet
+    {
+        std::mutex mutex;
+        int standing = 0;
+        std::vector<std::shared_ptr<State>> stopped;
+
+        static Fleet &get()
+        {
+            static Fleet fleet;
+            return fleet;
+        }
+        Fleet() = default;
+        Fleet(const Fleet &) = delete;
+        Fleet &operator=(const Fleet &) = delete;
+        ~Fleet()
+        {
+            for (const auto &state : stopped) {
+                if (state->thread.joinable()) { // a worker still stood when the process ended
+                    state->thread.detach();
+                }
+            }
+        }
+    };
+
+    // Joins the thread if it ends by `deadline`, otherwise lets it go: it ends with the process.
+    void finish(std::chrono::steady_clock::time_point deadline)
+    {
+        std::unique_lock lock(mutex);
+        const bool done = changed.wait_until(lock, deadline, [this] { return ended || idle(); });
+        lock.unlock();
+        if (done) {
+            thread.join();
+        } else {
+            thread.detach(); // it holds the state, which outlives its worker
+        }
+    }
 
     static void serve(const std::shared_ptr<State> &self)
     {
@@ -126,6 +169,8 @@ struct Worker::State
         for (;;) {
             self->changed.wait(lock, [&] { return !self->waiting.empty() || self->stopping; });
             if (self->waiting.empty()) {
+                self->ended = true;
+                self->changed.notify_all();
                 return;
             }
             Job job = std::move(self->waiting.front().second);
@@ -141,23 +186,44 @@ struct Worker::State
     }
 };
 
-Worker::Worker() : m_state(std::make_shared<State>()) {}
+Worker::Worker() : m_state(std::make_shared<State>())
+{
+    auto &fleet = State::Fleet::get();
+    const std::lock_guard lock(fleet.mutex);
+    ++fleet.standing;
+}
 
 Worker::~Worker()
 {
-    std::unique_lock lock(m_state->mutex);
-    m_state->stopping = true;
-    m_state->changed.notify_all();
-    const bool idle =
-        m_state->changed.wait_for(lock, kExitGrace, [this] { return m_state->waiting.empty() && !m_state->busy; });
-    lock.unlock();
-    if (!m_state->thread.joinable()) {
-        return;
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->stopping = true;
+        m_state->changed.notify_all();
     }
-    if (idle) {
-        m_state->thread.join();
-    } else {
-        m_state->thread.detach(); // it holds the state, which outlives this object
+    auto &fleet = State::Fleet::get();
+    std::vector<std::shared_ptr<State>> stopped;
+    {
+        const std::lock_guard lock(fleet.mutex);
+        if (m_state->thread.joinable()) {
+            fleet.stopped.push_back(m_state);
+        }
+        if (--fleet.standing > 0) {
+            // Another worker still stands; this one's jobs go on meanwhile, and the last to
+            // go waits for them. Threads that have ended are joined now.
+            std::erase_if(fleet.stopped, [](const std::shared_ptr<State> &state) {
+                const std::lock_guard stateLock(state->mutex);
+                if (state->ended) {
+                    state->thread.join(); // returns at once: serve() has returned
+                }
+                return state->ended;
+            });
+            return;
+        }
+        stopped.swap(fleet.stopped);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kExitGrace;
+    for (const auto &state : stopped) {
+        state->finish(deadline);
     }
 }
 

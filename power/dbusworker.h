@@ -38,8 +38,12 @@ DBusConnection *keptOrFresh(Connection &kept, const std::string &address);
 
 // Runs jobs on a thread of its own, started with the first job. A job of the same kind as
 // the last one still waiting joins it; at most two wait, the newest taking the place of
-// the one before. Destroying the worker gives the jobs left two seconds, then lets a thread
-// stuck on a hung bus go: it ends with the process. Jobs must own what they use.
+// the one before. Jobs must own what they use.
+//
+// Destroying a worker while another still stands returns at once, its jobs left going on;
+// destroying the last one gives the jobs left of all of them two seconds in all, one
+// deadline shared, then lets a thread stuck on a hung bus go: it ends with the process.
+// So the program's exit waits at most two seconds, however many workers are stuck.
 class Worker
 {
 public:

@@ -24,7 +24,8 @@ public:
     // busAddress: a D-Bus address list, tried in turn (dbus::connect). Nothing connects
     // and no thread starts until the first request: an idle program never touches D-Bus.
     explicit LogindPowerPlatform(std::string busAddress = systemBusAddress());
-    // Gives a request still on its way two seconds to go out, then lets its sender go.
+    // Gives a request still on its way two seconds to go out, then lets its sender go; the
+    // two seconds are shared with the keep-awake's worker (dbus::Worker).
     ~LogindPowerPlatform() override;
     LogindPowerPlatform(const LogindPowerPlatform &) = delete;
     LogindPowerPlatform &operator=(const LogindPowerPlatform &) = delete;
@@ -47,7 +48,7 @@ public:
 private:
     struct Link;
     std::shared_ptr<Link> m_link;           // the bus and its connection, owned by the sender's jobs
-    std::unique_ptr<dbus::Worker> m_sender; // destroyed first: it gives a request on its way a grace
+    std::unique_ptr<dbus::Worker> m_sender; // destroyed first: a request on its way gets a grace
 };
 
 } // namespace quietwatch

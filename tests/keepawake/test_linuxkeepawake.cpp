@@ -4,6 +4,7 @@
 #include "fakes.h"
 #include "form1.h"
 #include "linuxkeepawake.h"
+#include "logindpowerplatform.h"
 #include "privatebus.h"
 
 #include <QComboBox>
@@ -128,14 +129,17 @@ void TestLinuxKeepAwake::heldWhileTheTargetIsAhead()
 
 void TestLinuxKeepAwake::withoutABusTheWindowKeepsTicking_data()
 {
-    QTest::addColumn<bool>("hung"); // a socket that takes the connection and never answers
-    QTest::newRow("no bus") << false;
-    QTest::newRow("hung bus") << true;
+    QTest::addColumn<bool>("hung");   // a socket that takes the connection and never answers
+    QTest::addColumn<bool>("sender"); // a power request stuck on the same bus: one exit grace for both
+    QTest::newRow("no bus") << false << false;
+    QTest::newRow("hung bus") << true << false;
+    QTest::newRow("hung bus, a power request too") << true << true;
 }
 
 void TestLinuxKeepAwake::withoutABusTheWindowKeepsTicking()
 {
     QFETCH(bool, hung);
+    QFETCH(bool, sender);
     QTemporaryDir dir;
     QLocalServer server;
     const QString socket = dir.filePath(QStringLiteral("bus"));
@@ -145,6 +149,10 @@ void TestLinuxKeepAwake::withoutABusTheWindowKeepsTicking()
     RecordingRequests power;
     QElapsedTimer ending;
     {
+        LogindPowerPlatform platform(address.toStdString()); // ends last, as in the program
+        if (sender) {
+            platform.exitWindows(kExitPowerOff, 0);
+        }
         LinuxKeepAwake keepAwake(InhibitBuses{address.toStdString(), address.toStdString()});
         const QPointer<Form1> window = openWithTarget(clock, power, keepAwake, true);
         const auto closeWindow = qScopeGuard([&] { delete window.data(); });
