@@ -12,7 +12,6 @@ namespace quietwatch {
 namespace {
 
 constexpr const char *kReason = "設定した時刻の電源操作を待っています";
-constexpr int kCallTimeoutMs = 5000;
 constexpr dbus_uint32_t kPortalSuspend = 4; // the portal's flag for suspending, idle or not
 enum JobKind
 {
@@ -20,12 +19,14 @@ enum JobKind
     kRelease
 };
 
-// Calls a method and waits for its answer (on the worker's thread); nothing on an error.
+// Calls a method and waits for its answer (on the worker's thread; the window never waits
+// on it) as long as libdbus gives a reply, 25 s: a portal started on first use may be slow
+// while it waits for its backend. Nothing on an error.
 dbus::Message call(DBusConnection *bus, DBusMessage *message)
 {
     DBusError error;
     dbus_error_init(&error);
-    dbus::Message reply(dbus_connection_send_with_reply_and_block(bus, message, kCallTimeoutMs, &error));
+    dbus::Message reply(dbus_connection_send_with_reply_and_block(bus, message, DBUS_TIMEOUT_USE_DEFAULT, &error));
     dbus_error_free(&error);
     return reply;
 }
@@ -105,6 +106,10 @@ struct LinuxKeepAwake::Inhibition
     explicit Inhibition(InhibitBuses b) : buses(std::move(b)) {}
     ~Inhibition() { letGo(); }
 
+    // A call that ends without a usable answer (no answer in time, an error, a reply of
+    // the wrong shape) may still have made something on the bus: a portal request whose
+    // handle we never learnt, an inhibitor whose descriptor sits unread in the socket. Its
+    // connection is dropped, and the bus ends what it made for it.
     void inhibit()
     {
         if (!portalRequest.empty() || logindInhibitor >= 0) {
@@ -115,9 +120,13 @@ struct LinuxKeepAwake::Inhibition
             if (!portalRequest.empty()) {
                 return;
             }
+            session.reset();
         }
         if (DBusConnection *bus = connection(system, buses.system)) {
             logindInhibitor = logindInhibit(bus);
+            if (logindInhibitor < 0) {
+                system.reset();
+            }
         }
         // Neither answered: silent; the target still fires if the machine stays awake.
     }
