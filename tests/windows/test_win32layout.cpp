@@ -3,6 +3,7 @@
 // monitor brings them there: by WM_DPICHANGED, which the window base answers with a layout at
 // the new DPI. Each text is measured in the control's own font against the room its kind
 // leaves it. The windows are the real ones; power requests go to a recorder, never out.
+// Beside them: what a DPI change moves and costs, and the faces chosen for the design's.
 
 #include "fakes.h"
 #include "form1_win32.h"
@@ -228,19 +229,19 @@ TEST_P(Win32Layout, CaptionsWholeAndControlsInside)
     ASSERT_TRUE(name == "Form1_narrow" || client.right == design::pixels(design->clientWidth, dpi))
         << what << ": the client area is " << client.right << " px wide, not laid out at this DPI";
     checkWindow(window, *design, dpi, what);
-    const auto heightOf = [window, design](std::string_view control) {
+    const auto sizeOf = [window, design](std::string_view control) {
         RECT r{};
         GetWindowRect(GetDlgItem(window, win32::controlId(*design, *design->control(control))), &r);
         return SIZE{r.right - r.left, r.bottom - r.top};
     };
     if (design == &design::kForm1) {
         // The date list's smaller font leaves its closed box as tall as the time lists'.
-        EXPECT_EQ(heightOf("cmDate").cy, heightOf("cmTime(0)").cy) << what;
+        EXPECT_EQ(sizeOf("cmDate").cy, sizeOf("cmTime(0)").cy) << what;
     } else if (design == &design::kFrmAbout) {
         // The picture's box keeps its design size, whatever the picture's.
         const design::Control &box = *design->control("pic1");
-        EXPECT_EQ(heightOf("pic1").cx, design::pixels(box.width, dpi)) << what;
-        EXPECT_EQ(heightOf("pic1").cy, design::pixels(box.height, dpi)) << what;
+        EXPECT_EQ(sizeOf("pic1").cx, design::pixels(box.width, dpi)) << what;
+        EXPECT_EQ(sizeOf("pic1").cy, design::pixels(box.height, dpi)) << what;
     }
     EXPECT_TRUE(power.calls.empty()) << "a power request went out";
 }
