@@ -3,7 +3,9 @@
 #include "windowplace.h"
 #include "windowrules.h"
 
+#include <algorithm>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace quietwatch {
@@ -78,44 +80,55 @@ bool frmAbout::open()
         return false;
     }
     m_controls.create(hwnd(), design);
-    layout(static_cast<int>(GetDpiForWindow(hwnd())));
+    const SIZE outer = layout(static_cast<int>(GetDpiForWindow(hwnd())));
+    SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetFocus(m_controls[design::tabChain(design).front()->name]);
     return true;
 }
 
-void frmAbout::layout(int dpi)
+SIZE frmAbout::layout(int dpi)
 {
     const design::Window &design = design::kFrmAbout;
     m_controls.layout(dpi);
-    // The picture fills the box inside its sunken border of 2 pixels each side.
-    const RECT box = m_controls.rect(*design.control("pic1"));
-    const int border = MulDiv(2, dpi, 96);
+    // The picture fills the box inside its sunken border, 1:1; the box draws it (WM_DRAWITEM).
+    RECT inside{};
+    GetClientRect(m_controls["pic1"], &inside);
     if (m_picture != nullptr) {
         DeleteObject(m_picture);
     }
-    m_picture = win32::loadPicture(L"ABOUT_PICTURE",
-                                   SIZE{box.right - box.left - 2 * border, box.bottom - box.top - 2 * border});
-    SendMessageW(m_controls["pic1"], STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_picture));
-    const SIZE outer = win32::outerSize(hwnd(), design.clientWidth, design.clientHeight, dpi);
-    SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_picture = win32::loadPicture(L"ABOUT_PICTURE", SIZE{inside.right, inside.bottom});
+    InvalidateRect(m_controls["pic1"], nullptr, FALSE);
+    return win32::outerSize(hwnd(), design.clientWidth, design.clientHeight, dpi);
 }
 
 void frmAbout::paintLines(HDC dc)
 {
+    // The etched rule: each stroke a band hanging below its design line, the grey one first,
+    // so the white one below it leaves it whole.
     const int dpi = m_controls.dpi();
-    for (const design::Control &line : design::kFrmAbout.controls) {
-        if (line.kind != design::Kind::Line) {
-            continue;
-        }
+    for (const std::string_view name : {"Line1(1)", "Line1(0)"}) {
+        const design::Control &line = *design::kFrmAbout.control(name);
         const design::Rgb colour = line.colour.value_or(design::Rgb{});
-        HPEN pen = CreatePen(PS_SOLID, MulDiv(line.lineWidth, dpi, 96), RGB(colour.red, colour.green, colour.blue));
-        HGDIOBJ old = SelectObject(dc, pen);
-        const int y = design::pixels(line.top, dpi);
-        MoveToEx(dc, design::pixels(line.left, dpi), y, nullptr);
-        LineTo(dc, design::pixels(line.left + line.width, dpi), y);
-        SelectObject(dc, old);
-        DeleteObject(pen);
+        const int top = design::pixels(line.top, dpi);
+        const RECT band{design::pixels(line.left, dpi), top, design::pixels(line.left + line.width, dpi) + 1,
+                        top + std::max(1, MulDiv(line.lineWidth, dpi, 96))};
+        SetDCBrushColor(dc, RGB(colour.red, colour.green, colour.blue));
+        FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     }
+}
+
+void frmAbout::paintPicture(const DRAWITEMSTRUCT &item) const
+{
+    BITMAP size{};
+    if (m_picture == nullptr || GetObjectW(m_picture, sizeof(size), &size) == 0) {
+        FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+        return;
+    }
+    HDC source = CreateCompatibleDC(item.hDC);
+    HGDIOBJ old = SelectObject(source, m_picture);
+    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, size.bmWidth, size.bmHeight, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
 }
 
 LRESULT frmAbout::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -129,6 +142,9 @@ LRESULT frmAbout::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             }
         }
         return 0;
+    case WM_DRAWITEM:
+        paintPicture(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+        return TRUE;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd(), &ps);

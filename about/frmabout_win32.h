@@ -22,8 +22,9 @@ protected:
 private:
     frmAbout() = default;
     bool open();
-    void layout(int dpi) override;
+    SIZE layout(int dpi) override;
     void paintLines(HDC dc);
+    void paintPicture(const DRAWITEMSTRUCT &item) const;
 
     const win32::Controls *designedControls() const override { return &m_controls; }
     win32::Controls m_controls;

@@ -32,26 +32,27 @@ bool Form1::show(int showCommand)
     }
     m_controls.create(hwnd(), design);
     load(); // before the layout, which fits the lists' fonts to their entries
-    layout(static_cast<int>(GetDpiForWindow(hwnd())));
+    // The start position is fixed: the client area, below the menu bar, at its design place.
+    const int dpi = static_cast<int>(GetDpiForWindow(hwnd()));
+    const SIZE outer = layout(dpi);
+    RECT client{0, 0, 0, 0};
+    AdjustWindowRectExForDpi(&client, static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_STYLE)), TRUE,
+                             static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_EXSTYLE)), static_cast<UINT>(dpi));
+    SetWindowPos(hwnd(), nullptr, design::pixels(design.clientLeft, dpi) + client.left,
+                 design::pixels(design.clientTop, dpi) + client.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(hwnd(), showCommand);
     // The first control in tab order that can take the focus.
     SetFocus(control(design::tabChain(design).front()->name));
     return true;
 }
 
-void Form1::layout(int dpi)
+SIZE Form1::layout(int dpi)
 {
     const design::Window &design = design::kForm1;
     m_controls.layout(dpi);
-    // The start position is fixed: the client area, below the menu bar, at its design place.
     const SIZE outer = win32::outerSize(hwnd(), design.clientWidth, design.clientHeight, dpi);
-    RECT client{0, 0, 0, 0};
-    AdjustWindowRectExForDpi(&client, static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_STYLE)), TRUE,
-                             static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_EXSTYLE)), static_cast<UINT>(dpi));
     const bool narrow = win32::windowText(control("comWide")) == kNarrowLayoutCaption;
-    SetWindowPos(hwnd(), nullptr, design::pixels(design.clientLeft, dpi) + client.left,
-                 design::pixels(design.clientTop, dpi) + client.top, narrow ? outer.cx / 2 : outer.cx, outer.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return SIZE{narrow ? outer.cx / 2 : outer.cx, outer.cy};
 }
 
 void Form1::load()

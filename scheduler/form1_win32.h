@@ -19,7 +19,7 @@ protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void layout(int dpi) override;
+    SIZE layout(int dpi) override;
     void load();
     void tick();
     void command(int id);

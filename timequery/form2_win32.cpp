@@ -41,13 +41,14 @@ bool Form2::show(int showCommand)
         return false;
     }
     m_controls.create(hwnd(), design);
-    layout(static_cast<int>(GetDpiForWindow(hwnd())));
+    const SIZE outer = layout(static_cast<int>(GetDpiForWindow(hwnd())));
+    SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(hwnd(), showCommand);
     SetFocus(m_controls[design::tabChain(design).front()->name]);
     return true;
 }
 
-void Form2::layout(int dpi)
+SIZE Form2::layout(int dpi)
 {
     const design::Window &design = design::kForm2;
     m_controls.layout(dpi);
@@ -64,8 +65,7 @@ void Form2::layout(int dpi)
     const int fieldLeft = log.left + labelWidth + MulDiv(4, dpi, 96);
     SetWindowPos(field, nullptr, fieldLeft, fieldTop, log.right - fieldLeft, fieldHeight, SWP_NOZORDER);
     SetWindowPos(label, nullptr, log.left, fieldTop + (fieldHeight - labelHeight) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    const SIZE outer = win32::outerSize(hwnd(), design.clientWidth, design.clientHeight, dpi);
-    SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return win32::outerSize(hwnd(), design.clientWidth, design.clientHeight, dpi);
 }
 
 LRESULT Form2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)

@@ -22,7 +22,7 @@ protected:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void layout(int dpi) override;
+    SIZE layout(int dpi) override;
     void carryOut(TimeQueryStep step);
     void startLookup(const std::string &host);
     void readDatagrams();

@@ -12,6 +12,14 @@ namespace quietwatch::win32 {
 
 namespace {
 
+// A drop-down list's window is as tall as its closed box; the open list is a window of its own.
+int closedListHeight(HWND list)
+{
+    RECT r{};
+    GetWindowRect(list, &r);
+    return r.bottom - r.top;
+}
+
 constexpr int kFirstControlId = 100;
 
 DWORD styleOf(const design::Control &control)
@@ -26,7 +34,8 @@ DWORD styleOf(const design::Control &control)
                     ? BS_DEFPUSHBUTTON
                     : BS_PUSHBUTTON);
     case design::Kind::Label:
-        return kChild | SS_LEFT | SS_NOPREFIX;
+        // One line each: a label wrapping at a width it has not yet grown to would hide its words.
+        return kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
     case design::Kind::TextBox:
         return kChild | WS_TABSTOP | WS_GROUP | ES_READONLY | ES_AUTOHSCROLL;
     case design::Kind::LogBox:
@@ -39,7 +48,8 @@ DWORD styleOf(const design::Control &control)
     case design::Kind::OptionButton:
         return kChild | BS_AUTORADIOBUTTON;
     case design::Kind::PictureBox:
-        return kChild | WS_TABSTOP | WS_GROUP | SS_BITMAP | SS_NOTIFY;
+        // Drawn by its window: a bitmap static would shrink to its picture.
+        return kChild | WS_TABSTOP | WS_GROUP | SS_OWNERDRAW | SS_NOTIFY;
     case design::Kind::Line:
     case design::Kind::Timer:
     case design::Kind::Socket:
@@ -175,7 +185,7 @@ void Controls::layout(int dpi)
             top -= (tall - height) / 2;
             height = tall;
         } else if (control.kind == design::Kind::Label) {
-            const SIZE text = textSize(hwnd, font);
+            const SIZE text = textSize(hwnd, font, windowText(hwnd));
             width = text.cx;
             height = text.cy;
         }
@@ -229,17 +239,22 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
     }
     const LRESULT fieldHeight = SendMessageW(list, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
     const LRESULT itemHeight = SendMessageW(list, CB_GETITEMHEIGHT, 0, 0);
+    const int closedHeight = closedListHeight(list);
     SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.get(font, m_dpi)), FALSE);
     SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), fieldHeight);
     SendMessageW(list, CB_SETITEMHEIGHT, 0, itemHeight);
+    // Wine's list keeps 2 pixels more than the field height it is given back (Windows none):
+    // the closed box is measured again and the field set to what makes it as tall as before.
+    if (const int more = closedListHeight(list) - closedHeight; more != 0) {
+        SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), fieldHeight - more);
+    }
 }
 
-SIZE Controls::textSize(HWND label, HFONT font) const
+SIZE Controls::textSize(HWND label, HFONT font, std::string_view utf8) const
 {
     HDC dc = GetDC(label);
     HGDIOBJ old = SelectObject(dc, font);
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(label)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(label, text.data(), static_cast<int>(text.size()))));
+    const std::wstring text = wide(utf8);
     RECT r{0, 0, 0, 0};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
@@ -288,13 +303,14 @@ void Controls::setLabel(std::string_view name, std::string_view text)
     if (previous == text) {
         return;
     }
-    setWindowText(label, text);
+    // The new size first: the text paints at once, wholly, within the label's bounds of then.
     const auto index = static_cast<std::size_t>(control - m_design->controls.data());
     HFONT font = m_fonts.get(control->font ? control->font : m_design->font, m_dpi);
     if (!differOnlyInDigits(previous, text) || !equalDigits(index, label, font)) {
-        const SIZE size = textSize(label, font);
+        const SIZE size = textSize(label, font, text);
         SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    setWindowText(label, text);
 }
 
 HWND Controls::operator[](std::string_view name) const

@@ -37,7 +37,7 @@ public:
     Fonts &fonts() { return m_fonts; }
 
 private:
-    SIZE textSize(HWND label, HFONT font) const;
+    SIZE textSize(HWND label, HFONT font, std::string_view text) const;
     bool equalDigits(std::size_t index, HWND label, HFONT font);
     void fitDropDown(HWND list, const design::Control &control, int width);
 

@@ -3,10 +3,9 @@
 #include "wintext.h"
 
 #include <cmath>
+#include <vector>
 
 namespace quietwatch::win32 {
-
-namespace {
 
 bool faceInstalled(const std::wstring &face)
 {
@@ -26,20 +25,26 @@ bool faceInstalled(const std::wstring &face)
     return found;
 }
 
-} // namespace
-
-std::wstring installedFace(std::string_view designFace)
+Face installedFace(std::string_view designFace, const std::function<bool(const std::wstring &)> &installed)
 {
-    std::wstring face = wide(designFace);
-    if (!face.empty() && faceInstalled(face)) {
-        return face;
+    const bool fixedPitch = designFace == design::kGothic;
+    std::vector<std::wstring> chain;
+    if (!designFace.empty()) {
+        chain.push_back(wide(designFace));
     }
-    for (const wchar_t *standIn : {L"Yu Gothic UI", L"Meiryo UI"}) {
-        if (faceInstalled(standIn)) {
-            return standIn;
+    if (designFace == design::kPGothic) {
+        chain.insert(chain.end(), {L"MS PGothic", L"Yu Gothic UI", L"Meiryo UI"});
+    } else if (fixedPitch) {
+        chain.insert(chain.end(), {L"MS Gothic", L"BIZ UDGothic"});
+    } else {
+        chain.insert(chain.end(), {L"Yu Gothic UI", L"Meiryo UI"});
+    }
+    for (const std::wstring &face : chain) {
+        if (installed(face)) {
+            return Face{face, fixedPitch};
         }
     }
-    return L"Meiryo UI";
+    return Face{fixedPitch ? L"" : L"Meiryo UI", fixedPitch};
 }
 
 HFONT Fonts::get(const std::optional<design::Font> &font, int dpi)
@@ -57,7 +62,9 @@ HFONT Fonts::get(const std::optional<design::Font> &font, int dpi)
     lf.lfUnderline = f.underline ? TRUE : FALSE;
     lf.lfCharSet = SHIFTJIS_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
-    installedFace(f.face).copy(lf.lfFaceName, LF_FACESIZE - 1);
+    const Face face = installedFace(f.face);
+    lf.lfPitchAndFamily = face.fixedPitch ? FIXED_PITCH | FF_MODERN : DEFAULT_PITCH;
+    face.name.copy(lf.lfFaceName, LF_FACESIZE - 1);
     HFONT handle = CreateFontIndirectW(&lf);
     m_fonts.emplace(key, handle);
     return handle;

@@ -4,6 +4,7 @@
 
 #include "windowdesign.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -13,8 +14,7 @@
 
 namespace quietwatch::win32 {
 
-// A design font at a DPI: the design face where Windows has it, otherwise a Japanese face
-// that Windows 10 and 11 always have, never one that draws boxes.
+// A design font at a DPI, in the face installedFace chooses.
 class Fonts
 {
 public:
@@ -29,7 +29,22 @@ private:
     std::map<std::tuple<std::string, int, bool, int>, HFONT> m_fonts;
 };
 
-// The face used for a design face: itself if installed, else Yu Gothic UI, else Meiryo UI.
-std::wstring installedFace(std::string_view designFace);
+// Whether Windows has a font of this face name.
+bool faceInstalled(const std::wstring &face);
+
+// The face a design face is drawn in. An empty name leaves the choice to the font mapper,
+// among the Japanese faces of the pitch asked for.
+struct Face
+{
+    std::wstring name;
+    bool fixedPitch = false;
+};
+
+// As on the Qt side: the design face, its English name (a Windows not set to Japanese lists
+// only that), then stand-ins of the same pitch: Yu Gothic UI and Meiryo UI for the proportional
+// face, BIZ UDGothic or any fixed-pitch Japanese face for the fixed one (the clock's digits
+// must keep their places). A face the design does not name takes the UI stand-ins.
+Face installedFace(std::string_view designFace,
+                   const std::function<bool(const std::wstring &)> &installed = faceInstalled);
 
 } // namespace quietwatch::win32

@@ -84,10 +84,11 @@ LRESULT Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return DefWindowProcW(m_hwnd, message, wParam, lParam);
     case WM_DPICHANGED: {
+        // One move, straight to the suggested place: a detour could land the window on another
+        // monitor and start another change.
         const auto *suggested = reinterpret_cast<const RECT *>(lParam);
-        layout(HIWORD(wParam));
-        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const SIZE size = layout(HIWORD(wParam));
+        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
         return 0;
     }
     default:

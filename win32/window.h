@@ -27,9 +27,11 @@ protected:
     // Creates the window from its table (title, frame, menu), hidden, and counts it as open.
     bool create(const design::Window &design, const wchar_t *className, HWND owner, HICON icon);
     // Handles what every window does alike: the focus coming back, the label colours of its
-    // table, and a new DPI (layout at it, then the place Windows suggests).
+    // table, and a new DPI (layout at it, then one move to the place Windows suggests).
     virtual LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    virtual void layout(int /*dpi*/) {}
+    // Lays the controls out at a DPI and gives the window's outer size there; the window
+    // itself is left where and as large as it is.
+    virtual SIZE layout(int dpi) = 0;
     virtual const Controls *designedControls() const { return nullptr; }
     // After the window is gone; the object may delete itself here.
     virtual void destroyed() {}

@@ -3,6 +3,7 @@
 // monitor brings them there: by WM_DPICHANGED, which the window base answers with a layout at
 // the new DPI. Each text is measured in the control's own font against the room its kind
 // leaves it. The windows are the real ones; power requests go to a recorder, never out.
+// Beside them: what a DPI change moves and costs, and the faces chosen for the design's.
 
 #include "fakes.h"
 #include "form1_win32.h"
@@ -13,10 +14,12 @@
 #include <array>
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <uxtheme.h>
+#include <vector>
 #include <vssym32.h>
 
 namespace quietwatch {
@@ -133,16 +136,37 @@ void checkWindow(HWND window, const design::Window &design, int dpi, const std::
     }
 }
 
-// As a move to a monitor of another DPI: the new DPI and the place Windows suggests for it.
+// As a move to a monitor of another DPI: the new DPI and the place Windows suggests for it,
+// a little further right and down. Gives that place.
+POINT moveToDpi(HWND window, int dpi, int from)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    const RECT suggested{r.left + 40, r.top + 20, r.left + 40 + MulDiv(r.right - r.left, dpi, from),
+                         r.top + 20 + MulDiv(r.bottom - r.top, dpi, from)};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    return POINT{suggested.left, suggested.top};
+}
+
 void moveToDpi(HWND window, int dpi)
 {
     if (const int from = static_cast<int>(GetDpiForWindow(window)); dpi != from) {
-        RECT r{};
-        GetWindowRect(window, &r);
-        const RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, dpi, from),
-                             r.top + MulDiv(r.bottom - r.top, dpi, from)};
-        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        moveToDpi(window, dpi, from);
     }
+}
+
+// The top-level windows' moves (a WM_WINDOWPOSCHANGED without SWP_NOMOVE), counted per window.
+std::map<HWND, int> g_moves;
+
+LRESULT CALLBACK countMoves(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto *sent = reinterpret_cast<const CWPSTRUCT *>(lParam);
+    if (code == HC_ACTION && sent->message == WM_WINDOWPOSCHANGED &&
+        (GetWindowLongPtrW(sent->hwnd, GWL_STYLE) & WS_CHILD) == 0 &&
+        (reinterpret_cast<const WINDOWPOS *>(sent->lParam)->flags & SWP_NOMOVE) == 0) {
+        ++g_moves[sent->hwnd];
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 HWND form1Control(HWND window, std::string_view name)
@@ -205,7 +229,87 @@ TEST_P(Win32Layout, CaptionsWholeAndControlsInside)
     ASSERT_TRUE(name == "Form1_narrow" || client.right == design::pixels(design->clientWidth, dpi))
         << what << ": the client area is " << client.right << " px wide, not laid out at this DPI";
     checkWindow(window, *design, dpi, what);
+    const auto sizeOf = [window, design](std::string_view control) {
+        RECT r{};
+        GetWindowRect(GetDlgItem(window, win32::controlId(*design, *design->control(control))), &r);
+        return SIZE{r.right - r.left, r.bottom - r.top};
+    };
+    if (design == &design::kForm1) {
+        // The date list's smaller font leaves its closed box as tall as the time lists'.
+        EXPECT_EQ(sizeOf("cmDate").cy, sizeOf("cmTime(0)").cy) << what;
+    } else if (design == &design::kFrmAbout) {
+        // The picture's box keeps its design size, whatever the picture's.
+        const design::Control &box = *design->control("pic1");
+        EXPECT_EQ(sizeOf("pic1").cx, design::pixels(box.width, dpi)) << what;
+        EXPECT_EQ(sizeOf("pic1").cy, design::pixels(box.height, dpi)) << what;
+    }
     EXPECT_TRUE(power.calls.empty()) << "a power request went out";
+}
+
+// Ten DPI changes, back and forth: each moves a window once, straight to the suggested place,
+// and the About window's pictures made at each DPI leave no GDI object behind.
+TEST(Win32DpiChange, OneMoveEachAndNoGdiObjectGained)
+{
+    testing::FakeClock clock(testing::at(2026, 12, 28, 23, 58, 58));
+    testing::RecordingRequests power;
+    NoKeepAwake keepAwake;
+    Form1 form1(clock, power, keepAwake);
+    ASSERT_TRUE(form1.show(SW_SHOWNOACTIVATE));
+    SendMessageW(form1.hwnd(), WM_COMMAND, GetMenuItemID(GetSubMenu(GetMenu(form1.hwnd()), 1), 0), 0);
+    const struct CloseAbout
+    {
+        ~CloseAbout() { frmAbout::closeIfOpen(); }
+    } closeAbout;
+    HWND about = FindWindowW(L"QuietwatchFrmAbout", nullptr);
+    ASSERT_NE(about, nullptr);
+    const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &countMoves, nullptr, GetCurrentThreadId());
+    for (int change = 0; change < 10; ++change) {
+        const int dpi = change % 2 == 0 ? 144 : 96;
+        for (HWND window : {form1.hwnd(), about}) {
+            g_moves.clear();
+            const POINT suggested = moveToDpi(window, dpi, dpi == 144 ? 96 : 144);
+            RECT r{};
+            GetWindowRect(window, &r);
+            EXPECT_EQ(g_moves[window], 1) << "moves on change " << change << " to " << dpi << " dpi";
+            EXPECT_TRUE(r.left == suggested.x && r.top == suggested.y) << "not at the suggested place";
+        }
+    }
+    UnhookWindowsHookEx(hook);
+    // Wine counts no GDI objects (0 throughout); Windows does.
+    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore) << "GDI objects gained";
+}
+
+// The face chosen for each design face where only some faces are installed: the design's name,
+// its English name, the stand-ins; the clock's face stays fixed-pitch.
+TEST(Win32Fonts, DesignFaceThenEnglishNameThenStandIns)
+{
+    const std::wstring gothic = win32::wide(design::kGothic);
+    const std::wstring pGothic = win32::wide(design::kPGothic);
+    const struct
+    {
+        std::vector<std::wstring> installed;
+        std::string_view design;
+        std::wstring face;
+        bool fixedPitch;
+    } rows[] = {
+        {{pGothic, gothic, L"MS PGothic", L"MS Gothic", L"Yu Gothic UI"}, design::kPGothic, pGothic, false},
+        {{pGothic, gothic, L"MS PGothic", L"MS Gothic", L"Yu Gothic UI"}, design::kGothic, gothic, true},
+        {{L"MS PGothic", L"MS Gothic", L"Yu Gothic UI", L"Meiryo UI"}, design::kPGothic, L"MS PGothic", false},
+        {{L"MS PGothic", L"MS Gothic", L"Yu Gothic UI", L"Meiryo UI"}, design::kGothic, L"MS Gothic", true},
+        {{L"Meiryo UI", L"BIZ UDGothic"}, design::kPGothic, L"Meiryo UI", false},
+        {{L"Yu Gothic UI", L"BIZ UDGothic"}, design::kGothic, L"BIZ UDGothic", true},
+        {{L"Yu Gothic UI", L"Meiryo UI"}, design::kGothic, L"", true}, // any fixed-pitch Japanese face
+        {{L"MS PGothic", L"Yu Gothic UI"}, "", L"Yu Gothic UI", false},
+    };
+    for (const auto &row : rows) {
+        const auto installed = [&row](const std::wstring &face) {
+            return std::find(row.installed.begin(), row.installed.end(), face) != row.installed.end();
+        };
+        const win32::Face face = win32::installedFace(row.design, installed);
+        EXPECT_EQ(win32::utf8(face.name), win32::utf8(row.face)) << row.design;
+        EXPECT_EQ(face.fixedPitch, row.fixedPitch) << row.design;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, Win32Layout,

@@ -120,6 +120,30 @@ def check(condition, message):
         raise AssertionError(message)
 
 
+def snapshot(wine, window):
+    """The window's pixels as they are on the screen: a function of x, y giving (r, g, b)."""
+    data = subprocess.run(['import', '-window', str(window), '-depth', '8', 'ppm:-'], env=wine.display.env, capture_output=True,
+                          timeout=30, check=True).stdout
+    header = re.match(rb'P6\s+(\d+)\s+(\d+)\s+255\s', data)
+    width = int(header.group(1))
+    return lambda x, y: tuple(data[header.end() + 3 * (y * width + x):][:3])
+
+
+def check_action_line(wine, window, dpi=96):
+    """l3 after Set shows its whole line: ink from "行動" to the end of "シャットダウン", no gap wider
+    than a character between (a label painted at its old width shows the start and a sliver)."""
+    time.sleep(0.5)
+    _, _, _, height = wine.display.geometry(window)
+    top = height - twips(3105, dpi) + twips(2160, dpi)
+    pixel = snapshot(wine, window)
+    ink = [x for x in range(twips(360, dpi), twips(2500, dpi))
+           if any(sum(pixel(x, y)) < 384 for y in range(top, top + twips(210, dpi)))]
+    em = twips(180, dpi)
+    check(ink and ink[-1] - ink[0] >= 7 * em, 'l3 inked over %r' % (ink[:1] + ink[-1:]))
+    gap = max(b - a for a, b in zip(ink, ink[1:]))
+    check(gap <= em, 'l3 has a blank of %d px' % gap)
+
+
 def case_start(wine, dpi=96):
     """Title, place and client size at a DPI; the initial texts."""
     wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', dpi)
@@ -150,6 +174,43 @@ def case_set_from_lists(wine):
     check(date == today, 'txt1 after Set: %r' % date)
     time_text = wine.copy(window, 'Tab')
     check(time_text == '1:00:00', 'txt2 after Set: %r' % time_text)
+    check_action_line(wine, window)
+
+
+def case_about_pixels(wine):
+    """The About window at 96 and 144 dpi: the etched rule a grey band with a white one below it,
+    starting further right; the picture's box at its design size, the picture reaching its border."""
+    for dpi in (96, 144):
+        wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', dpi)
+        try:
+            program = wine.start(EXE)
+            window = wine.window('Quietwatch')
+            wine.menu(window, 'alt+i', 'v')
+            about = wine.window(ABOUT_TITLE)
+            time.sleep(0.5)
+            pixel = snapshot(wine, about)
+            grey, white, thick = twips(2445, dpi), twips(2460, dpi), (2 * dpi + 48) // 96
+            x = twips(2000, dpi)
+            check(pixel(x, grey) == (128, 128, 128), 'rule at %d dpi: %r where grey' % (dpi, pixel(x, grey)))
+            rows = [pixel(x, white + i) for i in range(thick)]
+            check(rows == [(255, 255, 255)] * thick, 'rule at %d dpi: %r where white' % (dpi, rows))
+            start = pixel(twips(90, dpi), white)
+            check(start != (255, 255, 255) and pixel(twips(105, dpi), white) == (255, 255, 255),
+                  'rule at %d dpi: the white band does not start further right' % dpi)
+            # The sunken border's light outer edge at the design's right and bottom; the picture inside it.
+            right, bottom, border = twips(780, dpi) - 1, twips(1680, dpi) - 1, (2 * dpi + 48) // 96
+            face = pixel(twips(900, dpi), twips(1800, dpi))
+            edges = [pixel(right, twips(900, dpi)), pixel(twips(390, dpi), bottom)]
+            check(all(edge != face for edge in edges), 'picture box at %d dpi: edges %r' % (dpi, edges))
+            corner = pixel(right - border, bottom - border)
+            check(corner != face, 'picture at %d dpi: its inner corner is the window colour' % dpi)
+            wine.display.keys(about, 'Escape')
+            wine.window(ABOUT_TITLE, present=False)
+            wine.activate_scheduler(window)
+            wine.display.keys(window, 'alt+x')
+            program.wait(15)
+        finally:
+            wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', 96)
 
 
 def case_toggle(wine):
@@ -309,7 +370,7 @@ def case_installer(wine):
     check(query() == {}, 'the Programs and Features record is still there')
 
 
-CASES = [case_start, case_layout_144, case_set_from_lists, case_toggle, case_about_and_exit_rules,
+CASES = [case_start, case_layout_144, case_set_from_lists, case_toggle, case_about_and_exit_rules, case_about_pixels,
          case_file_exit_closes_both, case_keep_awake, case_time_query, case_shut_now, case_reboot_now,
          case_installer]
 
