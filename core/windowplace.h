@@ -28,7 +28,8 @@ struct ScreenPoint
 // right edge, tops aligned. Where that would leave every screen's available area, it is
 // moved back inside the nearest one by the least amount: having no task-bar button, a
 // window off screen would keep the program running with nothing to see. A window larger
-// than an area keeps its top-left corner inside it. With no areas, the placement stands.
+// than an area keeps its top-left corner inside it. With no areas, the placement stands. Of
+// two equally near areas the one listed first wins.
 ScreenPoint aboutWindowPlace(const ScreenRect &mainOuter, int aboutWidth, int aboutHeight,
                              std::span<const ScreenRect> availableAreas);
 

@@ -42,13 +42,17 @@ INSTANTIATE_TEST_SUITE_P(Forms, DateTimeText,
                                            TextCase{at(2026, 12, 31, 21, 30, 15), "2026/12/31", "21:30:15"},
                                            TextCase{at(2024, 2, 29, 12, 0, 9), "2024/02/29", "12:00:09"},
                                            TextCase{at(999, 7, 4, 23, 59, 59), "0999/07/04", "23:59:59"},
-                                           TextCase{at(10000, 1, 2, 100, 7, 8), "10000/01/02", "100:07:08"}));
+                                           // Values past the usual widths are written in full, each alone.
+                                           TextCase{at(10000, 1, 2, 100, 7, 8), "10000/01/02", "100:07:08"},
+                                           TextCase{at(2026, 100, 1, 1, 100, 0), "2026/100/01", "1:100:00"},
+                                           TextCase{at(2026, 1, 100, 1, 0, 100), "2026/01/100", "1:00:100"}));
 
 TEST(ClockText, DiffersOnlyInDigitsWhereEachCharacterElseStays)
 {
     EXPECT_TRUE(differOnlyInDigits("9:05:09", "9:05:10"));
     EXPECT_FALSE(differOnlyInDigits("9:59:59", "10:00:00"));
     EXPECT_FALSE(differOnlyInDigits("2026/12/07", "2026-12-07"));
+    EXPECT_FALSE(differOnlyInDigits(" 9:00:00", "19:00:00"));
     EXPECT_FALSE(differOnlyInDigits("未設定", "9:00:00"));
 }
 

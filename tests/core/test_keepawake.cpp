@@ -1,6 +1,7 @@
 #include "keepawake.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace quietwatch {
 namespace {
@@ -33,11 +34,31 @@ INSTANTIATE_TEST_SUITE_P(
                       ArmedCase{"2026/12/8", "9:00:00", false}, ArmedCase{"2026/02/30", "9:00:00", false},
                       ArmedCase{"2026/12/08", "24:00:00", false}, ArmedCase{"2026/12/08", "-1:00:00", false},
                       ArmedCase{"2026/12/08", "9:-1:00", false}, ArmedCase{"2026-12-08", "9:00:00", false},
-                      ArmedCase{"2026/12/08", "9:00:00 ", false}));
+                      ArmedCase{"2026/12/08", "9:00:00 ", false}, ArmedCase{"2026/12/31", "23:59:59", true},
+                      ArmedCase{"2026/12/08", "9:60:00", false}, ArmedCase{"2026/12/08", "9:00:60", false}));
 
 TEST(TargetArmedClock, NotArmedBeforeTheClockHasTicked)
 {
     EXPECT_FALSE(targetArmed("2099/01/01", "0:00:00", "時刻", "00:00:00"));
+}
+
+// The system is asked only when the state changes, and let go when the switch goes.
+TEST(KeepAwakeSwitch, AsksOnlyWhenTheStateChanges)
+{
+    struct : KeepAwake
+    {
+        void hold() override { calls += 'h'; }
+        void release() override { calls += 'r'; }
+        std::string calls;
+    } system;
+    {
+        KeepAwakeSwitch keepAwake(system);
+        for (const bool armed : {false, true, true, false, false, true, true}) {
+            keepAwake.follow(armed);
+            EXPECT_EQ(keepAwake.holding(), armed);
+        }
+    }
+    EXPECT_EQ(system.calls, "hrhr");
 }
 
 } // namespace

@@ -15,12 +15,15 @@ using Calls = std::vector<std::string>;
 class ScheduleTest : public ::testing::Test
 {
 protected:
-    // Two ticks in every second, as the window's 500 ms timer gives.
+    // Two ticks in every second, as the window's 500 ms timer gives; each says whether it fired.
     void tickSecond(const LocalDateTime &moment, Action action = Action::ShutDown)
     {
         clock.current = moment;
-        schedule.tick(action);
-        schedule.tick(action);
+        for (int tick = 0; tick < 2; ++tick) {
+            const std::size_t before = power.calls.size();
+            const bool fired = schedule.tick(action);
+            EXPECT_EQ(fired, power.calls.size() > before);
+        }
     }
 
     FakeClock clock;
@@ -177,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TextComparison,
                          ::testing::Values(CompareCase{"9:05:00", "9:05:00", true},
                                            CompareCase{"09:05:00", "9:05:00", false},
                                            CompareCase{"9:05:00", "9:05:0", false}, CompareCase{"", "", true},
-                                           CompareCase{"未設定", "0:00:00", false}, CompareCase{"ab:C", "AB:c", true},
+                                           CompareCase{"未設定", "0:00:00", false}, CompareCase{"az:C", "AZ:c", true},
                                            CompareCase{"9:05:00 PM", "9:05:00 pm", true}));
 
 } // namespace

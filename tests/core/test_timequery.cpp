@@ -24,9 +24,8 @@ Bytes reply(std::uint32_t seconds, std::size_t size = 48)
 const std::vector<std::string> kNewYear{"2023/12/31 20:15:07\r\n", "2024/01/01 05:15:07\r\n"};
 
 // A query to 127.0.0.1 that has been sent and waits for its answer.
-TimeQuery waitingQuery()
+TimeQuery waitingQuery(TimeQuery query = TimeQuery())
 {
-    TimeQuery query;
     query.press(" 127.0.0.1 ");
     query.bound();
     query.resolved("127.0.0.1");
@@ -81,8 +80,8 @@ TEST_P(TimeQueryFailure, LogsOneLine)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TimeQueryFailure,
-    testing::Values(FailureCase{"empty", [](TimeQuery &q) { return q.press(" \t "); }, "サーバーが入力されていません",
-                                true},
+    testing::Values(FailureCase{"empty", [](TimeQuery &q) { return q.press(" \t\r\n\v\f "); },
+                                "サーバーが入力されていません", true},
                     FailureCase{"portInUse",
                                 [](TimeQuery &q) {
                                     q.press("ntp.example");
@@ -102,6 +101,12 @@ INSTANTIATE_TEST_SUITE_P(
                                     return q.bound();
                                 },
                                 "サーバー「Time.INVALID.」が見つかりません", true},
+                    FailureCase{"reservedItself",
+                                [](TimeQuery &q) {
+                                    q.press("invalid");
+                                    return q.bound();
+                                },
+                                "サーバー「invalid」が見つかりません", true},
                     FailureCase{"notFound",
                                 [](TimeQuery &q) {
                                     q.press("nowhere.example");
@@ -142,6 +147,10 @@ TEST(TimeQuery, OnlyTheServerAskedAnswersAndSilenceIsSaidOnce)
     EXPECT_TRUE(query.silence().log.empty());
     EXPECT_EQ(query.datagram(reply(0xE93C4A4B), "127.0.0.1", 123).log, kNewYear); // late, still taken
     EXPECT_TRUE(query.silence().log.empty());
+    query = waitingQuery(query); // a new query to the same server says it again
+    EXPECT_EQ(query.silence().log.size(), 1U);
+    query.press(" "); // and one given up for an empty server no longer waits
+    EXPECT_FALSE(query.waiting());
 }
 
 TEST(TimeQuery, EventsOfAQueryGivenUpAreIgnored)

@@ -40,6 +40,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PlaceCase{"onTheNextScreen", {896, 400, 384, 285}, {kScreen, {1280, 0, 1024, 768}}, {1280, 400}},
                       // Of two screens, the nearer inside position wins.
                       PlaceCase{"nearerScreen", {896, 900, 384, 285}, {kScreen, {1280, 0, 1024, 768}}, {1280, 538}},
+                      // Jutting past the first screen below the shorter second: 79 px back onto the first,
+                      // not 196 px across and 162 px up (the nearer one listed first).
+                      PlaceCase{"backOntoTheFirst", {700, 700, 384, 285}, {kScreen, {1280, 0, 1024, 768}}, {1005, 700}},
+                      // 115 px up onto the first or 115 px down onto the second: the first listed wins.
+                      PlaceCase{"tieToTheFirst", {100, 909, 384, 285}, {kScreen, {0, 1024, 1280, 1024}}, {484, 794}},
                       PlaceCase{"largerThanTheArea", {100, 100, 384, 285}, {{0, 0, 200, 150}}, {0, 0}}),
     [](const ::testing::TestParamInfo<PlaceCase> &info) { return std::string(info.param.name); });
 
