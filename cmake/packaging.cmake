@@ -39,7 +39,9 @@ elseif(WIN32)
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     # A 64-bit Unicode installer: the 32-bit stub needs a 32-bit Windows subsystem, which a
     # Windows (or Wine) without WOW64 lacks.
-    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+    # And no file times stored: CPack writes a page's settings file as it packs, with the time
+    # of packing; installed files take the time of installing.
+    set(CPACK_NSIS_DEFINES "Target amd64-unicode\nSetDateSave off")
     set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
     set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
