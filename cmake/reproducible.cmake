@@ -16,9 +16,11 @@ else()
 endif()
 
 if(NOT MSVC)
-    # No folder names in the objects (assertions, debug information). The build folder's rule
-    # comes last: it may lie inside the source folder, and the last rule that matches wins.
-    add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+    # No folder names in the objects (assertions, debug information): both folders are ".".
+    # The build folder's rule comes last: it may lie inside the source folder, and the last
+    # rule that matches wins. (moc's includes stay relative to the build folder: debug
+    # information is the same only from build folders at the same depth in the source folder.)
+    add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
 endif()
 if(MINGW)
     # GNU ld stamps the link time into the PE header unless told not to.
