@@ -22,6 +22,8 @@ if(NOT MSVC)
     # information is the same only from build folders at the same depth in the source folder.)
     add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
 endif()
+# Qt's resource compiler stamps each file's time into the program unless told otherwise.
+set(CMAKE_AUTORCC_OPTIONS --format-version 1)
 if(MINGW)
     # GNU ld stamps the link time into the PE header unless told not to.
     add_link_options(-Wl,--no-insert-timestamp)

@@ -77,7 +77,7 @@ cmd_all() {
     fi
     local prefix=${QUIETWATCH_WINEPREFIX:-$build_dir/wineprefix}
     "$source_dir/scripts/cross-test.sh" wine-start "$prefix"
-    trap '"$source_dir/scripts/cross-test.sh" wine-stop "$prefix"' EXIT
+    trap "$(printf '%q ' "$source_dir/scripts/cross-test.sh" wine-stop "$prefix")" EXIT
     cmd_test "$build_dir"
 }
 
