@@ -14,6 +14,10 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Quietwatch switches the computer off, or restarts it, at the date and second you choose, or at once from its menu. Its user interface is Japanese.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://quietwatch.example.org/")
 set(CPACK_STRIP_FILES ON)
+# The same bytes from every build of a commit: files packed with its time (cmake/reproducible.cmake).
+set(CPACK_QUIETWATCH_SOURCE_DATE_EPOCH ${QUIETWATCH_SOURCE_DATE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-config.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack-fixed-times.cmake)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     set(CPACK_GENERATOR DEB)
@@ -35,7 +39,9 @@ elseif(WIN32)
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     # A 64-bit Unicode installer: the 32-bit stub needs a 32-bit Windows subsystem, which a
     # Windows (or Wine) without WOW64 lacks.
-    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+    # And no file times stored: CPack writes a page's settings file as it packs, with the time
+    # of packing; installed files take the time of installing.
+    set(CPACK_NSIS_DEFINES "Target amd64-unicode\nSetDateSave off")
     set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
     set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)

@@ -2,10 +2,13 @@
 # The Windows side on Linux: cross-builds the parts without Qt (core, Win32 power layer,
 # their tests) with MinGW-w64 and runs the test programs under Wine in a private prefix.
 #
-#   scripts/cross-test.sh [build-dir]        everything, standalone (default build-mingw)
+#   scripts/cross-test.sh [build-dir]        everything, standalone (default build-mingw):
+#                                            scripts/windows-tests.sh, which builds and runs
+#                                            the tests through CTest with wine-run below
 #
-# CTest (tests/windows) calls the single steps:
-#   scripts/cross-test.sh build <build-dir>      also makes the zip and the NSIS installer
+# The single steps (CTest in tests/windows, and scripts/windows-tests.sh):
+#   scripts/cross-test.sh build <build-dir>      as scripts/windows-tests.sh build
+#   scripts/cross-test.sh check-tools
 #   scripts/cross-test.sh wine-start <prefix>
 #   scripts/cross-test.sh wine-run <prefix> <program.exe> [args...]
 #   scripts/cross-test.sh wine-stop <prefix>
@@ -48,32 +51,6 @@ wine_env() {
     done
 }
 
-cmd_build() {
-    local build_dir=${1:?build dir}
-    check_tools
-    local generator=()
-    command -v ninja >/dev/null && generator=(-G Ninja)
-    [ -f "$build_dir/CMakeCache.txt" ] && generator=()
-    # Optimised as the program is, without debug information (a fifth less compile time and a
-    # fifth of the size); -O2, as GCC 12's -O3 warns falsely inside libstdc++ (-Wrestrict).
-    cmake -S "$source_dir" -B "$build_dir" "${generator[@]}" \
-        -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-        -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_BUILD_TESTS=ON >/dev/null
-    cmake --build "$build_dir"
-    # What ships: one file each, at most 1 MiB, needing no DLL that Windows does not have.
-    local exe
-    for exe in "$build_dir/app/Quietwatch.exe" "$build_dir/timequery/quietwatch-timequery.exe"; do
-        [ "$(stat -c %s "$exe")" -le 1048576 ] || die "$exe is larger than 1 MiB"
-        if x86_64-w64-mingw32-objdump -p "$exe" | grep -i -E 'DLL Name: (lib|qt)'; then
-            die "$exe needs a DLL beside it"
-        fi
-    done
-    # The portable zip and the installer, from the same install rules.
-    (cd "$build_dir" && cpack >/dev/null) || die "CPack could not make the Windows packages"
-    ls "$build_dir"/Quietwatch-*-win64.{zip,exe}
-}
-
 cmd_wine_start() {
     check_tools
     wine_env "${1:-}"
@@ -114,9 +91,10 @@ cmd_wine_run() {
     out=$(mktemp "$WINEPREFIX/run.XXXXXX")
     local rc=0
     timeout -k 10 "$run_limit" wine "$program" "$@" </dev/null >"$out" 2>&1 || rc=$?
-    # Wine's note that there is no 32-bit half is noise for a 64-bit program.
+    # Wine's note that there is no 32-bit half is noise for a 64-bit program, as is its note that
+    # the volume serial of drive Z: (the root folder), where a program may be installed, is unreadable.
     grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-architecture' -e 'apt-get install wine32' \
-        -e 'syswow64' "$out" || true
+        -e 'syswow64' -e 'FS volume label and serial are not available' "$out" || true
     rm -f "$out"
     [ "$rc" -ne 124 ] || echo "cross-test: $program did not finish within $run_limit s" >&2
     return "$rc"
@@ -128,25 +106,11 @@ cmd_wine_stop() {
     timeout 60 wineserver -w </dev/null >/dev/null 2>&1 || die "wineserver did not stop"
 }
 
-cmd_all() {
-    local build_dir=${1:-build-mingw} failed=0
-    cmd_build "$build_dir"
-    all_prefix=$build_dir/wineprefix
-    cmd_wine_start "$all_prefix"
-    trap 'cmd_wine_stop "$all_prefix"' EXIT
-    for program in tests/core/quietwatch_core_tests.exe tests/windows/quietwatch_winpower_tests.exe \
-        tests/windows/quietwatch_version_tests.exe tests/windows/quietwatch_winkeepawake_tests.exe \
-        tests/windows/quietwatch_win32layout_tests.exe; do
-        echo "== $program"
-        (cmd_wine_run "$all_prefix" "$build_dir/$program") || failed=1
-    done
-    return "$failed"
-}
-
 case ${1:-} in
-build) cmd_build "${@:2}" ;;
+check-tools) check_tools ;;
+build) exec "$source_dir/scripts/windows-tests.sh" build "${@:2}" ;;
 wine-start) cmd_wine_start "${@:2}" ;;
 wine-run) cmd_wine_run "${@:2}" ;;
 wine-stop) cmd_wine_stop "${@:2}" ;;
-*) cmd_all "$@" ;;
+*) exec "$source_dir/scripts/windows-tests.sh" "${1:-build-mingw}" ;;
 esac

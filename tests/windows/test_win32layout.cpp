@@ -1,7 +1,7 @@
 // Every caption of the Win32 windows stays whole and every control lies inside its window, at
-// 96 dpi and at 144. The windows open at the system's DPI and reach 144 as a move to another
-// monitor brings them there: by WM_DPICHANGED, which the window base answers with a layout at
-// the new DPI. Each text is measured in the control's own font against the room its kind
+// 96 dpi and at 144; and the time query window asks a peer on the loopback through Winsock. The windows open at the
+// system's DPI and reach 144 as a move to another monitor brings them there: by WM_DPICHANGED, which the window base
+// answers with a layout at the new DPI. Each text is measured in the control's own font against the room its kind
 // leaves it. The windows are the real ones; power requests go to a recorder, never out.
 // Beside them: what a DPI change moves and costs, and the faces chosen for the design's.
 
@@ -169,9 +169,14 @@ LRESULT CALLBACK countMoves(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+HWND control(HWND window, const design::Window &design, std::string_view name)
+{
+    return GetDlgItem(window, win32::controlId(design, *design.control(name)));
+}
+
 HWND form1Control(HWND window, std::string_view name)
 {
-    return GetDlgItem(window, win32::controlId(design::kForm1, *design::kForm1.control(name)));
+    return control(window, design::kForm1, name);
 }
 
 // What a click on a button sends its window.
@@ -318,6 +323,76 @@ INSTANTIATE_TEST_SUITE_P(Windows, Win32Layout,
                          [](const auto &info) {
                              return std::get<0>(info.param) + "_" + std::to_string(std::get<1>(info.param));
                          });
+
+// Dispatches the thread's messages until the condition holds, for ten seconds at most.
+template <typename Condition> bool pumpUntil(Condition done)
+{
+    for (int i = 0; i < 1000; ++i) {
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) {
+            return true;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+TEST(Win32TimeQuery, AsksALoopbackPeerAndLogsItsAnswer)
+{
+    WSADATA wsa{};
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    const struct Peer
+    {
+        SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        ~Peer()
+        {
+            closesocket(socket);
+            WSACleanup();
+        }
+    } peer;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    u_long nonBlocking = 1;
+    ASSERT_TRUE(bind(peer.socket, reinterpret_cast<const sockaddr *>(&address), length) == 0 &&
+                getsockname(peer.socket, reinterpret_cast<sockaddr *>(&address), &length) == 0 &&
+                ioctlsocket(peer.socket, FIONBIO, &nonBlocking) == 0)
+        << "the peer's socket: " << WSAGetLastError();
+
+    Form2 form2({ntohs(address.sin_port), 0}); // the program's own end on any free port
+    ASSERT_TRUE(form2.show(SW_SHOWNOACTIVATE));
+    SetWindowTextW(control(form2.hwnd(), design::kForm2, "txtServer"), L"127.0.0.1");
+    click(control(form2.hwnd(), design::kForm2, "cmdGetTime"));
+
+    std::array<unsigned char, 100> request{};
+    sockaddr_in sender{};
+    int senderLength = sizeof(sender);
+    int received = -1;
+    ASSERT_TRUE(pumpUntil([&] {
+        received = recvfrom(peer.socket, reinterpret_cast<char *>(request.data()), static_cast<int>(request.size()), 0,
+                            reinterpret_cast<sockaddr *>(&sender), &senderLength);
+        return received > 0;
+    })) << "no request came";
+    EXPECT_EQ(received, 48);
+    EXPECT_EQ(request[0], 0x0B);
+
+    std::array<unsigned char, 48> answer{};
+    answer[40] = 0xE9; // transmit time 0xE93C4A4B: 2023-12-31 20:15:07 UTC
+    answer[41] = 0x3C;
+    answer[42] = 0x4A;
+    answer[43] = 0x4B;
+    sendto(peer.socket, reinterpret_cast<const char *>(answer.data()), static_cast<int>(answer.size()), 0,
+           reinterpret_cast<const sockaddr *>(&sender), senderLength);
+    const std::string expected = "2023/12/31 20:15:07\r\n2024/01/01 05:15:07\r\n";
+    HWND log = control(form2.hwnd(), design::kForm2, "txtlog");
+    EXPECT_TRUE(pumpUntil([&] { return win32::windowText(log) == expected; }))
+        << "the log reads \"" << win32::windowText(log) << "\"";
+}
 
 } // namespace
 } // namespace quietwatch

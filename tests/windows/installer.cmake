@@ -1,0 +1,44 @@
+# The installer's silent install into a folder of its own (/S /D=), then its uninstaller's
+# silent removal. Run by CTest:
+#   cmake -DINSTALLER=... -DFOLDER=... [-DEMULATOR=<a>|<b>...] -P installer.cmake
+# With an emulator (Wine) the folder is given as Wine's drive Z: sees it.
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+file(REMOVE_RECURSE "${FOLDER}")
+file(TO_NATIVE_PATH "${FOLDER}" target)
+string(REPLACE "/" "\\" target "${target}")
+if(emulator)
+    set(target "Z:${target}")
+endif()
+
+function(run)
+    execute_process(COMMAND ${emulator} ${ARGN} RESULT_VARIABLE result TIMEOUT 120)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "${ARGN}: ${result}")
+    endif()
+endfunction()
+
+run("${INSTALLER}" /S "/D=${target}")
+file(GLOB installed RELATIVE "${FOLDER}" "${FOLDER}/*")
+list(SORT installed)
+if(NOT installed STREQUAL "Quietwatch.exe;Uninstall.exe;quietwatch-timequery.exe")
+    message(FATAL_ERROR "installed into ${FOLDER}: ${installed}")
+endif()
+if(NOT emulator) # Wine's registry is checked by the end-to-end test
+    execute_process(COMMAND reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quietwatch"
+                    RESULT_VARIABLE no_record OUTPUT_QUIET)
+    if(no_record)
+        message(FATAL_ERROR "no record in Programs and Features")
+    endif()
+endif()
+
+# The uninstaller copies itself away, starts the copy and returns at once: wait for the folder to go.
+run("${FOLDER}/Uninstall.exe" /S)
+foreach(second RANGE 60)
+    if(NOT EXISTS "${FOLDER}")
+        message(STATUS "installed into ${target} and uninstalled again")
+        return()
+    endif()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E sleep 1)
+endforeach()
+file(GLOB left RELATIVE "${FOLDER}" "${FOLDER}/*")
+message(FATAL_ERROR "left after uninstalling: ${left}")
