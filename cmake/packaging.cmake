@@ -34,8 +34,15 @@ elseif(WIN32)
     set(CPACK_NSIS_DISPLAY_NAME Quietwatch) # the name in Programs and Features
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     # A 64-bit Unicode installer: the 32-bit stub needs a 32-bit Windows subsystem, which a
-    # Windows (or Wine) without WOW64 lacks.
-    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+    # Windows (or Wine) without WOW64 lacks. After the product's key the uninstaller removes
+    # the vendor's key when nothing else is left in it (in a function of its own: CPack
+    # deletes the product's key only after every hook it offers). CPack copies this text into
+    # its configuration unescaped: NSIS's single quotes, and the backslash doubled.
+    set(CPACK_NSIS_DEFINES
+        "Target amd64-unicode
+Function un.onUninstSuccess
+  DeleteRegKey /ifempty SHCTX 'Software\\\\${CPACK_PACKAGE_VENDOR}'
+FunctionEnd")
     set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
     set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
