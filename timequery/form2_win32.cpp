@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 #include <ws2tcpip.h>
@@ -32,6 +33,9 @@ std::string addressText(const sockaddr *address)
             InetNtopW(AF_INET, &v6.s6_addr[12], text, INET6_ADDRSTRLEN);
         } else {
             InetNtopW(AF_INET6, &v6, text, INET6_ADDRSTRLEN);
+            if (const ULONG zone = reinterpret_cast<const sockaddr_in6 *>(address)->sin6_scope_id; zone != 0) {
+                return win32::utf8(text) + '%' + std::to_string(zone);
+            }
         }
     } else if (address->sa_family == AF_INET) {
         InetNtopW(AF_INET, &reinterpret_cast<const sockaddr_in *>(address)->sin_addr, text, INET6_ADDRSTRLEN);
@@ -238,13 +242,22 @@ int Form2::serverAddress(const std::string &address, sockaddr_storage &server) c
         std::memcpy(&to.sin6_addr.s6_addr[12], &v4, sizeof(v4));
         return sizeof(to);
     }
-    auto &to = reinterpret_cast<sockaddr_in6 &>(server);
-    if (m_dualStack && InetPtonW(AF_INET6, text.c_str(), &to.sin6_addr) == 1) {
-        to.sin6_family = AF_INET6;
+    // IPv6, with the zone of a link-local address ("fe80::1%2") where it has one.
+    ADDRINFOW hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_flags = AI_NUMERICHOST;
+    ADDRINFOW *found = nullptr;
+    int length = 0;
+    if (m_dualStack && GetAddrInfoW(text.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
+        auto &to = reinterpret_cast<sockaddr_in6 &>(server);
+        to = *reinterpret_cast<const sockaddr_in6 *>(found->ai_addr);
         to.sin6_port = port;
-        return sizeof(to);
+        length = sizeof(to);
     }
-    return 0; // an IPv6 address without IPv6
+    if (found != nullptr) {
+        FreeAddrInfoW(found);
+    }
+    return length; // 0: an IPv6 address without IPv6
 }
 
 void Form2::startLookup(const std::string &host)
