@@ -38,10 +38,18 @@ elseif(WIN32)
     set(CPACK_NSIS_DISPLAY_NAME Quietwatch) # the name in Programs and Features
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
     # A 64-bit Unicode installer: the 32-bit stub needs a 32-bit Windows subsystem, which a
-    # Windows (or Wine) without WOW64 lacks.
-    # And no file times stored: CPack writes a page's settings file as it packs, with the time
-    # of packing; installed files take the time of installing.
-    set(CPACK_NSIS_DEFINES "Target amd64-unicode\nSetDateSave off")
+    # Windows (or Wine) without WOW64 lacks. No file times stored: CPack writes a page's
+    # settings file as it packs, with the time of packing; installed files take the time of
+    # installing. After the product's key the uninstaller removes the vendor's key when
+    # nothing else is left in it (in a function of its own: CPack deletes the product's key
+    # only after every hook it offers). CPack copies this text into its configuration
+    # unescaped: NSIS's single quotes, and the backslash doubled.
+    set(CPACK_NSIS_DEFINES
+        "Target amd64-unicode
+SetDateSave off
+Function un.onUninstSuccess
+  DeleteRegKey /ifempty SHCTX 'Software\\\\${CPACK_PACKAGE_VENDOR}'
+FunctionEnd")
     set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
     set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)

@@ -112,7 +112,7 @@ constexpr Control kForm2Controls[] = {
     spoken({"txtlog", Kind::LogBox, "", "", 120, 1680, 3975, 1215, 1}, "時刻合わせのログ"), // no caption of its own
     {"cmdCancel", Kind::CommandButton, "キャンセル(&C)", "", 2160, 3000, 1935, 495, 2, Role::Cancel},
     {"lblServer", Kind::Label, "サーバー：", "", 0, 0, 0, 0},
-    {"txtServer", Kind::EditBox, kDefaultTimeServer, "", 0, 0, 0, 0, 3},
+    spoken({"txtServer", Kind::EditBox, kDefaultTimeServer, "", 0, 0, 0, 0, 3}, "サーバー："), // as its label
     {"wSock", Kind::Socket, "", "", 3600, 1200, 0, 0},
 };
 

@@ -1,6 +1,8 @@
 #include "form2_win32.h"
 
+#include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 #include <ws2tcpip.h>
@@ -20,11 +22,43 @@ struct LookupResult
     std::string address; // empty: not found
 };
 
-std::string addressText(const sockaddr_in &address)
+// An address as text, either family; an IPv4 address mapped into IPv6 (as the dual-stack
+// socket reports IPv4 senders) as the IPv4 one.
+std::string addressText(const sockaddr *address)
 {
-    char text[INET_ADDRSTRLEN] = {};
-    InetNtopA(AF_INET, &address.sin_addr, text, sizeof(text));
-    return text;
+    wchar_t text[INET6_ADDRSTRLEN] = {};
+    if (address->sa_family == AF_INET6) {
+        const auto &v6 = reinterpret_cast<const sockaddr_in6 *>(address)->sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&v6)) {
+            InetNtopW(AF_INET, &v6.s6_addr[12], text, INET6_ADDRSTRLEN);
+        } else {
+            InetNtopW(AF_INET6, &v6, text, INET6_ADDRSTRLEN);
+            if (const ULONG zone = reinterpret_cast<const sockaddr_in6 *>(address)->sin6_scope_id; zone != 0) {
+                return win32::utf8(text) + '%' + std::to_string(zone);
+            }
+        }
+    } else if (address->sa_family == AF_INET) {
+        InetNtopW(AF_INET, &reinterpret_cast<const sockaddr_in *>(address)->sin_addr, text, INET6_ADDRSTRLEN);
+    }
+    return win32::utf8(text);
+}
+
+std::uint16_t port(const sockaddr_storage &address)
+{
+    return ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6 &>(address).sin6_port
+                                               : reinterpret_cast<const sockaddr_in &>(address).sin_port);
+}
+
+// The first IPv4 address found, otherwise the first address: a name with both kinds of
+// address is more often reachable over IPv4.
+const ADDRINFOW *preferred(const ADDRINFOW *found)
+{
+    for (const ADDRINFOW *each = found; each != nullptr; each = each->ai_next) {
+        if (each->ai_family == AF_INET) {
+            return each;
+        }
+    }
+    return found;
 }
 
 } // namespace
@@ -41,6 +75,8 @@ bool Form2::show(int showCommand)
         return false;
     }
     m_controls.create(hwnd(), design);
+    // The log is never trimmed: no limit below the edit control's own (its default is 30 000).
+    SendMessageW(m_controls["txtlog"], EM_SETLIMITTEXT, 0, 0);
     const SIZE outer = layout(static_cast<int>(GetDpiForWindow(hwnd())));
     SetWindowPos(hwnd(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(hwnd(), showCommand);
@@ -123,44 +159,105 @@ void Form2::carryOut(TimeQueryStep step)
         switch (step.next) {
         case TimeQueryStep::Next::Wait:
             return;
-        case TimeQueryStep::Next::Bind: {
-            m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-            const BOOL exclusive = TRUE;
-            sockaddr_in local{};
-            local.sin_family = AF_INET;
-            local.sin_port = htons(m_query.ports().local);
-            local.sin_addr.s_addr = htonl(INADDR_ANY);
-            // Arriving datagrams come to the window as messages: nothing here ever blocks.
-            if (m_socket != INVALID_SOCKET &&
-                setsockopt(m_socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char *>(&exclusive),
-                           sizeof(exclusive)) == 0 &&
-                bind(m_socket, reinterpret_cast<const sockaddr *>(&local), sizeof(local)) == 0 &&
-                WSAAsyncSelect(m_socket, hwnd(), kSocketMessage, FD_READ) == 0) {
-                step = m_query.bound();
-            } else {
-                const int error = WSAGetLastError();
-                closeSocket();
-                step = m_query.bindFailed(error == WSAEADDRINUSE || error == WSAEACCES);
-            }
+        case TimeQueryStep::Next::Bind:
+            step = bindSocket() ? m_query.bound()
+                                : m_query.bindFailed(m_bindError == WSAEADDRINUSE || m_bindError == WSAEACCES);
             break;
-        }
         case TimeQueryStep::Next::Resolve:
             startLookup(step.host);
             return;
         case TimeQueryStep::Next::Send: {
-            sockaddr_in server{};
-            server.sin_family = AF_INET;
-            server.sin_port = htons(m_query.ports().server);
-            InetPtonA(AF_INET, step.address.c_str(), &server.sin_addr);
             const auto &request = m_query.request();
-            const int sent =
-                sendto(m_socket, reinterpret_cast<const char *>(request.data()), static_cast<int>(request.size()), 0,
-                       reinterpret_cast<const sockaddr *>(&server), sizeof(server));
+            sockaddr_storage server{};
+            const int serverLength = serverAddress(step.address, server);
+            const int sent = serverLength == 0 ? SOCKET_ERROR
+                                               : sendto(m_socket, reinterpret_cast<const char *>(request.data()),
+                                                        static_cast<int>(request.size()), 0,
+                                                        reinterpret_cast<const sockaddr *>(&server), serverLength);
             step = m_query.sent(sent == static_cast<int>(request.size()));
             break;
         }
         }
     }
+}
+
+bool Form2::bindSocket()
+{
+    // One socket for both families where the system has IPv6 (IPv4 peers then appear as
+    // mapped addresses), an IPv4 one where it has not. Either way on the local port of every
+    // query, held exclusively.
+    const BOOL on = TRUE;
+    const DWORD v6Only = 0;
+    m_socket = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
+    m_dualStack =
+        m_socket != INVALID_SOCKET &&
+        setsockopt(m_socket, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char *>(&v6Only), sizeof(v6Only)) == 0;
+    sockaddr_storage local{};
+    int localLength = 0;
+    if (m_dualStack) {
+        auto &v6 = reinterpret_cast<sockaddr_in6 &>(local);
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(m_query.ports().local);
+        v6.sin6_addr = in6addr_any;
+        localLength = sizeof(v6);
+    } else {
+        closeSocket();
+        m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+        auto &v4 = reinterpret_cast<sockaddr_in &>(local);
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(m_query.ports().local);
+        v4.sin_addr.s_addr = htonl(INADDR_ANY);
+        localLength = sizeof(v4);
+    }
+    // Arriving datagrams come to the window as messages: nothing here ever blocks.
+    if (m_socket != INVALID_SOCKET &&
+        setsockopt(m_socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char *>(&on), sizeof(on)) == 0 &&
+        bind(m_socket, reinterpret_cast<const sockaddr *>(&local), localLength) == 0 &&
+        WSAAsyncSelect(m_socket, hwnd(), kSocketMessage, FD_READ) == 0) {
+        return true;
+    }
+    m_bindError = WSAGetLastError();
+    closeSocket();
+    return false;
+}
+
+int Form2::serverAddress(const std::string &address, sockaddr_storage &server) const
+{
+    const std::wstring text = win32::wide(address);
+    const u_short port = htons(m_query.ports().server);
+    in_addr v4{};
+    if (InetPtonW(AF_INET, text.c_str(), &v4) == 1) {
+        if (!m_dualStack) {
+            auto &to = reinterpret_cast<sockaddr_in &>(server);
+            to.sin_family = AF_INET;
+            to.sin_port = port;
+            to.sin_addr = v4;
+            return sizeof(to);
+        }
+        auto &to = reinterpret_cast<sockaddr_in6 &>(server); // ::ffff:a.b.c.d
+        to.sin6_family = AF_INET6;
+        to.sin6_port = port;
+        to.sin6_addr.s6_addr[10] = 0xff;
+        to.sin6_addr.s6_addr[11] = 0xff;
+        std::memcpy(&to.sin6_addr.s6_addr[12], &v4, sizeof(v4));
+        return sizeof(to);
+    }
+    // IPv6, with the zone of a link-local address ("fe80::1%2") where it has one.
+    ADDRINFOW hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_flags = AI_NUMERICHOST;
+    ADDRINFOW *found = nullptr;
+    int length = 0;
+    if (m_dualStack && GetAddrInfoW(text.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
+        auto &to = reinterpret_cast<sockaddr_in6 &>(server);
+        to = *reinterpret_cast<const sockaddr_in6 *>(found->ai_addr);
+        to.sin6_port = port;
+        length = sizeof(to);
+    }
+    if (found != nullptr) {
+        FreeAddrInfoW(found);
+    }
+    return length; // 0: an IPv6 address without IPv6
 }
 
 void Form2::startLookup(const std::string &host)
@@ -169,16 +266,18 @@ void Form2::startLookup(const std::string &host)
     // window gone by then drops it (the post fails and the thread frees it).
     static unsigned lastId = 0;
     m_lookup = ++lastId;
-    std::thread([window = hwnd(), id = m_lookup, host] {
+    // The wide lookup, so a name in any script reaches the resolver as typed (the ANSI one
+    // would read it in the system's code page).
+    std::thread([window = hwnd(), id = m_lookup, host = win32::wide(host)] {
         auto result = std::make_unique<LookupResult>();
         result->id = id;
-        addrinfo hints{};
-        hints.ai_family = AF_INET; // the socket is IPv4
+        ADDRINFOW hints{};
+        hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_DGRAM;
-        addrinfo *found = nullptr;
-        if (getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
-            result->address = addressText(*reinterpret_cast<const sockaddr_in *>(found->ai_addr));
-            freeaddrinfo(found);
+        ADDRINFOW *found = nullptr;
+        if (GetAddrInfoW(host.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
+            result->address = addressText(preferred(found)->ai_addr);
+            FreeAddrInfoW(found);
         }
         if (PostMessageW(window, kLookupMessage, 0, reinterpret_cast<LPARAM>(result.get())) != 0) {
             result.release();
@@ -190,15 +289,15 @@ void Form2::readDatagrams()
 {
     std::vector<std::uint8_t> buffer(65536);
     while (m_socket != INVALID_SOCKET) {
-        sockaddr_in from{};
+        sockaddr_storage from{};
         int fromLength = sizeof(from);
         const int size = recvfrom(m_socket, reinterpret_cast<char *>(buffer.data()), static_cast<int>(buffer.size()), 0,
                                   reinterpret_cast<sockaddr *>(&from), &fromLength);
         if (size < 0) {
             return; // nothing more for now (WSAEWOULDBLOCK) or an error report of an earlier send
         }
-        carryOut(m_query.datagram(std::span(buffer.data(), static_cast<std::size_t>(size)), addressText(from),
-                                  ntohs(from.sin_port)));
+        carryOut(m_query.datagram(std::span(buffer.data(), static_cast<std::size_t>(size)),
+                                  addressText(reinterpret_cast<const sockaddr *>(&from)), port(from)));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "winui.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 namespace quietwatch {
 
@@ -24,6 +25,10 @@ protected:
 private:
     SIZE layout(int dpi) override;
     void carryOut(TimeQueryStep step);
+    // Opens the query's socket; false with m_bindError set where it cannot.
+    bool bindSocket();
+    // The server's address for sendto(), in the socket's family; its length, 0 for none.
+    int serverAddress(const std::string &address, sockaddr_storage &server) const;
     void startLookup(const std::string &host);
     void readDatagrams();
     void closeSocket();
@@ -33,6 +38,8 @@ private:
     const win32::Controls *designedControls() const override { return &m_controls; }
     win32::Controls m_controls;
     SOCKET m_socket = INVALID_SOCKET;
+    bool m_dualStack = false; // an IPv6 socket that takes IPv4 too
+    int m_bindError = 0;
     unsigned m_lookup = 0; // the lookup whose answer is awaited; 0 for none
 };
 

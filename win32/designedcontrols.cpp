@@ -1,5 +1,6 @@
 #include "designedcontrols.h"
 
+#include "accessiblenames.h"
 #include "datetext.h"
 #include "wintext.h"
 
@@ -134,6 +135,9 @@ void Controls::create(HWND parent, const design::Window &design)
         m_ids[i] = id;
         if (control.kind == design::Kind::LogBox) {
             SetWindowSubclass(m_hwnds[i], &logBoxKeys, 0, 0);
+        }
+        if (!control.accessibleName.empty()) {
+            nameOnRequest(m_hwnds[i], control);
         }
         if (control.kind == design::Kind::OptionButton && control.checked) {
             SendMessageW(m_hwnds[i], BM_SETCHECK, BST_CHECKED, 0);

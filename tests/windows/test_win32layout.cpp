@@ -1,9 +1,12 @@
 // Every caption of the Win32 windows stays whole and every control lies inside its window, at
-// 96 dpi and at 144; and the time query window asks a peer on the loopback through Winsock. The windows open at the
-// system's DPI and reach 144 as a move to another monitor brings them there: by WM_DPICHANGED, which the window base
-// answers with a layout at the new DPI. Each text is measured in the control's own font against the room its kind
-// leaves it. The windows are the real ones; power requests go to a recorder, never out.
-// Beside them: what a DPI change moves and costs, and the faces chosen for the design's.
+// 96 dpi and at 144. The windows open at the system's DPI and reach 144 as a move to another
+// monitor brings them there: by WM_DPICHANGED, which the window base answers with a layout at
+// the new DPI. Each text is measured in the control's own font against the room its kind
+// leaves it. Each control the table names gets that name for screen readers when a client asks
+// (the annotation service stands in recorded: Wine 8's takes no annotation and shows none). The
+// windows are the real ones; power requests go to a recorder, never out.
+// Beside them: what a DPI change moves and costs, the faces chosen for the design's, and the
+// time query window asking a peer on the loopback through Winsock.
 
 #include "fakes.h"
 #include "form1_win32.h"
@@ -15,6 +18,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <oleacc.h>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -24,6 +28,77 @@
 
 namespace quietwatch {
 namespace {
+
+// The accessibility service's annotations, recorded by window: registered as its class, it
+// is what the programs' CoCreateInstance gets.
+class Annotations final : public IAccPropServices, public IClassFactory
+{
+public:
+    std::map<HWND, std::wstring> names;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void **out) override
+    {
+        *out = nullptr;
+        if (iid == kInterface) {
+            *out = static_cast<IAccPropServices *>(this);
+        } else if (iid == IID_IClassFactory || iid == IID_IUnknown) {
+            *out = static_cast<IClassFactory *>(this);
+        }
+        return *out != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; } // static: never freed
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *, REFIID iid, void **out) override
+    {
+        return QueryInterface(iid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetHwndPropStr(HWND hwnd, DWORD object, DWORD child, MSAAPROPID property,
+                                             LPCWSTR text) override
+    {
+        const bool name =
+            property.Data1 == 0x608d3df8 && object == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF;
+        names[hwnd] = name ? text : L"(another property)";
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ClearHwndProps(HWND hwnd, DWORD, DWORD, const MSAAPROPID *, int) override
+    {
+        names.erase(hwnd);
+        return S_OK;
+    }
+    // Nothing else is asked of it.
+    // clang-format off
+    HRESULT STDMETHODCALLTYPE SetPropValue(const BYTE *, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetPropServer(const BYTE *, DWORD, const MSAAPROPID *, int, IAccPropServer *, AnnoScope) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ClearProps(const BYTE *, DWORD, const MSAAPROPID *, int) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetHwndProp(HWND, DWORD, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID *, int, IAccPropServer *, AnnoScope) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID *, int, IAccPropServer *, AnnoScope) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ClearHmenuProps(HMENU, DWORD, const MSAAPROPID *, int) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE **, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DecomposeHwndIdentityString(const BYTE *, DWORD, HWND *, DWORD *, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ComposeHmenuIdentityString(HMENU, DWORD, BYTE **, DWORD *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DecomposeHmenuIdentityString(const BYTE *, DWORD, HMENU *, DWORD *) override { return E_NOTIMPL; }
+    // clang-format on
+
+    static constexpr IID kInterface{0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+    static constexpr CLSID kClass{0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+};
+
+Annotations &annotations()
+{
+    static Annotations recorder;
+    static const bool registered = [] {
+        DWORD cookie = 0;
+        return SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) &&
+               SUCCEEDED(CoRegisterClassObject(Annotations::kClass, static_cast<IClassFactory *>(&recorder),
+                                               CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie));
+    }();
+    EXPECT_TRUE(registered) << "the recorder could not stand in for the annotation service";
+    return recorder;
+}
 
 // The widest of what a control shows (a list's entries, anything else its caption), measured
 // in the font selected into the DC.
@@ -108,6 +183,16 @@ void checkWindow(HWND window, const design::Window &design, int dpi, const std::
             continue; // the folded settings
         }
         const std::string where = what + ": " + std::string(control.name);
+        if (!control.accessibleName.empty()) {
+            // Named when a client first asks, not before: the service is not loaded for nothing.
+            EXPECT_FALSE(annotations().names.contains(hwnd)) << where << " named before any client asked";
+            IAccessible *client = nullptr;
+            if (SUCCEEDED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                     reinterpret_cast<void **>(&client)))) {
+                client->Release();
+            }
+            EXPECT_EQ(win32::utf8(annotations().names[hwnd]), control.accessibleName) << where;
+        }
         RECT r{};
         GetWindowRect(hwnd, &r);
         MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT *>(&r), 2);

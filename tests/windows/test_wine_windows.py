@@ -79,12 +79,12 @@ class Wine:
         time.sleep(0.5)  # until Wine has made it the active window
         return found[0] if present else None
 
-    def copy(self, window, *keys):
+    def copy(self, window, *keys, timeout=5):
         """The text the focused box gives to the clipboard after keys (Tab selects a box's text)."""
         subprocess.run(['xclip', '-selection', 'clipboard', '-i', '/dev/null'], env=self.display.env, timeout=10)
         self.display.keys(window, *keys, 'ctrl+c')
         text = []
-        wait_for(lambda: text.append(self.display.clipboard()) or text[-1], 5, 0.1)
+        wait_for(lambda: text.append(self.display.clipboard()) or text[-1], timeout, 0.1)
         return text[-1]
 
 
@@ -309,16 +309,17 @@ def case_reboot_now(wine):
     menu_now(wine, 'r', 2)
 
 
-def case_time_query(wine):
-    peer = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    peer.bind(('127.0.0.1', 123))
+def time_query(wine, family, server):
+    """An answer from a peer at server, port 123, typed into the box as the address it is."""
+    peer = socket.socket(family, socket.SOCK_DGRAM)
+    peer.bind((server, 123))
     peer.settimeout(20)
     try:
         program = wine.start(TIMEQUERY)
         window = wine.window('時刻合わせ')
         # Three Tabs reach the server box (its text selected), typing replaces it, Enter queries.
         wine.display.keys(window, *['Tab'] * 3)
-        wine.display.type(window, '127.0.0.1')
+        wine.display.type(window, server)
         wine.display.keys(window, 'Return')
         request, sender = peer.recvfrom(1000)
         check(len(request) == 48 and request[0] == 0x0B and sender[1] == 1024, 'request %r from %r' % (request, sender))
@@ -336,6 +337,32 @@ def case_time_query(wine):
         peer.close()
 
 
+def case_time_query(wine):
+    time_query(wine, socket.AF_INET, '127.0.0.1')
+
+
+def case_time_query_ipv6(wine):
+    time_query(wine, socket.AF_INET6, '::1')
+
+
+def case_time_query_long_log(wine):
+    """150 lines of over 200 characters each, past the edit control's default 30 000: all kept."""
+    name = 'x' * 190 + '.invalid'  # never resolves, so each press logs at once
+    with open(os.path.join(wine.workdir, 'name.txt'), 'w') as f:
+        f.write(name)
+    subprocess.run(['xclip', '-selection', 'clipboard', '-i', f.name], env=wine.display.env, timeout=10)
+    program = wine.start(TIMEQUERY)
+    window = wine.window('時刻合わせ')
+    wine.display.keys(window, *['Tab'] * 3, 'ctrl+v')
+    wine.display.keys(window, *['Return'] * 150)
+    log = wine.copy(window, 'shift+Tab', 'shift+Tab', timeout=30)  # after all 150, however slow
+    lines = log.split('\n')
+    check(lines[-1] == '' and lines[:-1] == ['サーバー「%s」が見つかりません' % name] * 150,
+          '%d lines, %d characters, ending %r' % (len(lines) - 1, len(log), log[-40:]))
+    wine.display.keys(window, 'Escape')
+    program.wait(15)
+
+
 def case_installer(wine):
     """/S installs both programs, their Start-menu entries and the Programs and Features record;
     the installed program runs; the uninstaller's /S takes everything away again."""
@@ -343,10 +370,14 @@ def case_installer(wine):
     menu = os.path.join(PREFIX, 'drive_c', 'ProgramData', 'Microsoft', 'Windows', 'Start Menu', 'Programs',
                         'Quietwatch')
     record = r'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quietwatch'
+    vendor = r'HKLM\Software\The Quietwatch developers'
 
     def query():
         out = subprocess.run(['wine', 'reg', 'query', record], env=wine.env, capture_output=True, timeout=60)
         return dict(re.findall(r'^\s+(\w+)\s+REG_SZ\s+(.*?)\r?$', out.stdout.decode(errors='replace'), re.M))
+
+    def exists(key):
+        return subprocess.run(['wine', 'reg', 'query', key], env=wine.env, capture_output=True, timeout=60).returncode == 0
 
     # Wine writes a Japanese file name (the time query's entry) only under a UTF-8 Unix locale.
     env = dict(wine.env, LANG='C.UTF-8')
@@ -358,6 +389,7 @@ def case_installer(wine):
               'Start menu: %r' % os.listdir(menu))
         entry = query()
         check((entry.get('DisplayName'), entry.get('DisplayVersion')) == ('Quietwatch', '1.00'), 'record %r' % entry)
+        check(exists(vendor + r'\Quietwatch'), 'no key under the vendor\'s')
         program = wine.start(r'C:\Program Files\Quietwatch\Quietwatch.exe')
         wine.display.keys(wine.window('Quietwatch'), 'alt+x')
         program.wait(15)
@@ -368,10 +400,12 @@ def case_installer(wine):
         subprocess.run(['wineserver', '-w'], env=wine.env, capture_output=True, timeout=60, check=False)
     check(not os.path.exists(folder) and not os.path.exists(menu), 'left after uninstalling')
     check(query() == {}, 'the Programs and Features record is still there')
+    check(not exists(vendor), 'the vendor\'s key is still there')
 
 
 CASES = [case_start, case_layout_144, case_set_from_lists, case_toggle, case_about_and_exit_rules, case_about_pixels,
-         case_file_exit_closes_both, case_keep_awake, case_time_query, case_shut_now, case_reboot_now,
+         case_file_exit_closes_both, case_keep_awake, case_time_query, case_time_query_ipv6,
+         case_time_query_long_log, case_shut_now, case_reboot_now,
          case_installer]
 
 
