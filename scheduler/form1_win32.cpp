@@ -12,9 +12,12 @@ constexpr UINT_PTR kTimer1 = 1;
 
 void fill(HWND list, const std::vector<std::string> &entries)
 {
+    // Not redrawn entry by entry: the list and its scroll bar are brought up to date once.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const std::string &entry : entries) {
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::wide(entry).c_str()));
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 
 } // namespace

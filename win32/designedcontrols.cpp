@@ -100,6 +100,11 @@ void Controls::create(HWND parent, const design::Window &design)
             }
         }
     }
+    // Each control is made where the layout will want it, so that the first layout moves
+    // none: under Wine a move is dozens of requests to its server, a drop-down's most of all.
+    m_dpi = static_cast<int>(GetDpiForWindow(parent));
+    m_placed.assign(design.controls.size(), RECT{});
+    HDC measure = CreateCompatibleDC(nullptr);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     bool optionGroupStarted = false;
     for (const std::size_t i : order) {
@@ -119,8 +124,10 @@ void Controls::create(HWND parent, const design::Window &design)
                                   ? WS_EX_CLIENTEDGE
                                   : 0;
         const std::wstring text = control.kind == design::Kind::PictureBox ? L"" : wide(control.text);
-        m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, parent,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        const RECT r = m_placed[i] = placement(control, measure, text);
+        m_hwnds[i] =
+            CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         m_ids[i] = id;
         if (control.kind == design::Kind::LogBox) {
             SetWindowSubclass(m_hwnds[i], &logBoxKeys, 0, 0);
@@ -129,6 +136,7 @@ void Controls::create(HWND parent, const design::Window &design)
             SendMessageW(m_hwnds[i], BM_SETCHECK, BST_CHECKED, 0);
         }
     }
+    DeleteDC(measure);
 }
 
 RECT Controls::rect(const design::Control &control) const
@@ -146,41 +154,65 @@ RECT Controls::rect(const design::Control &control) const
     return RECT{x, y, x + design::pixels(control.width, m_dpi), y + design::pixels(control.height, m_dpi)};
 }
 
+RECT Controls::placement(const design::Control &control, HDC measure, const std::wstring &text)
+{
+    RECT r = rect(control);
+    const int height = r.bottom - r.top;
+    if (control.kind == design::Kind::DropDownList) {
+        r.bottom = r.top + height * 9; // the closed box takes its height from the font; this is the open list
+    } else if (control.kind == design::Kind::OptionButton) {
+        // Tall enough for the check mark and the text, centred on the design line.
+        const int tall = std::max(height, MulDiv(16, m_dpi, 96));
+        r.top -= (tall - height) / 2;
+        r.bottom = r.top + tall;
+    } else if (control.kind == design::Kind::Label) {
+        HGDIOBJ old = SelectObject(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
+        RECT extent{0, 0, 0, 0};
+        DrawTextW(measure, text.c_str(), static_cast<int>(text.size()), &extent,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(measure, old);
+        r.right = r.left + extent.right;
+        r.bottom = r.top + extent.bottom;
+    }
+    return r;
+}
+
 void Controls::layout(int dpi)
 {
-    // One move and one font a control: under Wine each move is several requests to its server.
-    m_dpi = dpi;
-    m_fonts.clear();
+    // One font a control, and a move only where a control is not where it was made.
+    if (dpi != m_dpi) {
+        m_fonts.clear();
+        m_dpi = dpi;
+    }
     m_equalDigits.assign(m_hwnds.size(), std::nullopt);
+    HDC measure = CreateCompatibleDC(nullptr); // a memory DC: a window's DC costs Wine server requests
     for (std::size_t i = 0; i < m_hwnds.size(); ++i) {
         HWND hwnd = m_hwnds[i];
         if (hwnd == nullptr) {
             continue;
         }
         const design::Control &control = m_design->controls[i];
-        const RECT r = rect(control);
-        int width = r.right - r.left;
-        int height = r.bottom - r.top;
-        int top = r.top;
-        HFONT font = m_fonts.get(control.font ? control.font : m_design->font, dpi);
         if (control.kind == design::Kind::DropDownList) {
-            fitDropDown(hwnd, control, width);
-            height *= 9; // the closed box takes its height from the font; this is the open list
+            const RECT r = rect(control);
+            fitDropDown(hwnd, control, r.right - r.left);
         } else {
-            SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            SendMessageW(hwnd, WM_SETFONT,
+                         reinterpret_cast<WPARAM>(m_fonts.get(control.font ? control.font : m_design->font, dpi)),
+                         FALSE);
         }
-        if (control.kind == design::Kind::OptionButton) {
-            // Tall enough for the check mark and the text, centred on the design line.
-            const int tall = std::max(height, MulDiv(16, dpi, 96));
-            top -= (tall - height) / 2;
-            height = tall;
-        } else if (control.kind == design::Kind::Label) {
-            const SIZE text = textSize(hwnd, font);
-            width = text.cx;
-            height = text.cy;
+        std::wstring text;
+        if (control.kind == design::Kind::Label) {
+            text.resize(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1);
+            text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
         }
-        SetWindowPos(hwnd, nullptr, r.left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        const RECT r = placement(control, measure, text);
+        if (i >= m_placed.size() || !EqualRect(&r, &m_placed[i])) {
+            SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
+    DeleteDC(measure);
+    m_placed.clear(); // later layouts (a new DPI) move every control: labels may have resized since
 }
 
 void Controls::fitDropDown(HWND list, const design::Control &control, int width)
