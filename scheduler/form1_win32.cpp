@@ -52,9 +52,14 @@ void Form1::layout(int dpi)
     AdjustWindowRectExForDpi(&client, static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_STYLE)), TRUE,
                              static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_EXSTYLE)), static_cast<UINT>(dpi));
     const bool narrow = win32::windowText(control("comWide")) == kNarrowLayoutCaption;
-    SetWindowPos(hwnd(), nullptr, design::pixels(design.clientLeft, dpi) + client.left,
-                 design::pixels(design.clientTop, dpi) + client.top, narrow ? outer.cx / 2 : outer.cx, outer.cy,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const int left = design::pixels(design.clientLeft, dpi) + client.left;
+    const int top = design::pixels(design.clientTop, dpi) + client.top;
+    const int width = narrow ? outer.cx / 2 : outer.cx;
+    RECT now{};
+    GetWindowRect(hwnd(), &now);
+    if (now.left != left || now.top != top || now.right - now.left != width || now.bottom - now.top != outer.cy) {
+        SetWindowPos(hwnd(), nullptr, left, top, width, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void Form1::load()

@@ -35,7 +35,9 @@ DWORD styleOf(const design::Control &control)
     case design::Kind::EditBox:
         return kChild | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
     case design::Kind::DropDownList:
-        return kChild | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        // The scroll bar is kept, disabled while not needed (the lists are longer than their open
+        // height anyway): shown and hidden, it changes the list's frame, costly under Wine.
+        return kChild | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_DISABLENOSCROLL;
     case design::Kind::OptionButton:
         return kChild | BS_AUTORADIOBUTTON;
     case design::Kind::PictureBox:
@@ -100,8 +102,9 @@ void Controls::create(HWND parent, const design::Window &design)
             }
         }
     }
-    // Each control is made where the layout will want it, so that the first layout moves
-    // none: under Wine a move is dozens of requests to its server, a drop-down's most of all.
+    // Each control is made where the layout will want it and given its font at once, so that
+    // the first layout redoes nothing: under Wine a move or a new font is dozens of requests to
+    // its server, a drop-down's most of all, and more once its list is filled.
     m_dpi = static_cast<int>(GetDpiForWindow(parent));
     m_placed.assign(design.controls.size(), RECT{});
     HDC measure = CreateCompatibleDC(nullptr);
@@ -125,10 +128,19 @@ void Controls::create(HWND parent, const design::Window &design)
                                   : 0;
         const std::wstring text = control.kind == design::Kind::PictureBox ? L"" : wide(control.text);
         const RECT r = m_placed[i] = placement(control, measure, text);
-        m_hwnds[i] =
-            CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        // A drop-down list is made without its open list and opened once it has its font: made
+        // open, its list would be cut to whole entries of the system font first, then again.
+        const bool list = control.kind == design::Kind::DropDownList;
+        m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.right - r.left,
+                                     list ? 0 : r.bottom - r.top, parent,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         m_ids[i] = id;
+        SendMessageW(m_hwnds[i], WM_SETFONT,
+                     reinterpret_cast<WPARAM>(m_fonts.get(control.font ? control.font : m_design->font, m_dpi)), FALSE);
+        if (list) {
+            SetWindowPos(m_hwnds[i], nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         if (control.kind == design::Kind::LogBox) {
             SetWindowSubclass(m_hwnds[i], &logBoxKeys, 0, 0);
         }
@@ -159,7 +171,18 @@ RECT Controls::placement(const design::Control &control, HDC measure, const std:
     RECT r = rect(control);
     const int height = r.bottom - r.top;
     if (control.kind == design::Kind::DropDownList) {
-        r.bottom = r.top + height * 9; // the closed box takes its height from the font; this is the open list
+        // The closed box takes its height from the font; this is the open list, about nine
+        // boxes high. The list cuts itself to whole entries, and would do so again at every
+        // change of the box (under Wine dozens of requests each), so it is cut here: the list
+        // gets the height less the closed box (its text + 4, and 2 + 2 of border) and its own
+        // border of 2.
+        TEXTMETRICW metrics{};
+        HGDIOBJ old = SelectObject(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
+        GetTextMetricsW(measure, &metrics);
+        SelectObject(measure, old);
+        const int outside = metrics.tmHeight + 8 + 2;
+        const int inside = height * 9 - outside;
+        r.bottom = r.top + outside + (metrics.tmHeight > 0 ? inside - inside % metrics.tmHeight : inside);
     } else if (control.kind == design::Kind::OptionButton) {
         // Tall enough for the check mark and the text, centred on the design line.
         const int tall = std::max(height, MulDiv(16, m_dpi, 96));
@@ -179,9 +202,10 @@ RECT Controls::placement(const design::Control &control, HDC measure, const std:
 
 void Controls::layout(int dpi)
 {
-    // One font a control, and a move only where a control is not where it was made.
+    // One font and one move a control, none where create() already gave them at this DPI.
     if (dpi != m_dpi) {
         m_fonts.clear();
+        m_placed.clear();
         m_dpi = dpi;
     }
     m_equalDigits.assign(m_hwnds.size(), std::nullopt);
@@ -195,7 +219,7 @@ void Controls::layout(int dpi)
         if (control.kind == design::Kind::DropDownList) {
             const RECT r = rect(control);
             fitDropDown(hwnd, control, r.right - r.left);
-        } else {
+        } else if (m_placed.empty()) {
             SendMessageW(hwnd, WM_SETFONT,
                          reinterpret_cast<WPARAM>(m_fonts.get(control.font ? control.font : m_design->font, dpi)),
                          FALSE);
@@ -232,7 +256,7 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
             static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
         entries.push_back(std::move(text));
     }
-    HDC dc = GetDC(list);
+    HDC dc = CreateCompatibleDC(nullptr); // measures as the list's own DC, without a Wine server request
     const auto widest = [&](HFONT f) {
         HGDIOBJ old = SelectObject(dc, f);
         LONG most = 0;
@@ -254,8 +278,10 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
             font.points -= 0.25;
         }
     }
-    ReleaseDC(list, dc);
-    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(designFont), FALSE);
+    DeleteDC(dc);
+    if (m_placed.empty()) { // not just made with it
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(designFont), FALSE);
+    }
     if (font.points == designPoints) {
         return;
     }
