@@ -81,6 +81,17 @@ LRESULT CALLBACK logBoxKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return message == WM_GETDLGCODE ? result & ~(DLGC_WANTTAB | DLGC_WANTALLKEYS) : result;
 }
 
+// A closed drop-down list's height before it has a font of its own: its text in the system
+// font + 4, and 2 + 2 of border. Made that high, it has nothing to resize until it gets its font.
+int closedInSystemFont(HDC measure)
+{
+    TEXTMETRICW metrics{};
+    HGDIOBJ old = SelectObject(measure, GetStockObject(SYSTEM_FONT));
+    GetTextMetricsW(measure, &metrics);
+    SelectObject(measure, old);
+    return metrics.tmHeight + 8;
+}
+
 } // namespace
 
 void Controls::create(HWND parent, const design::Window &design)
@@ -132,7 +143,7 @@ void Controls::create(HWND parent, const design::Window &design)
         // open, its list would be cut to whole entries of the system font first, then again.
         const bool list = control.kind == design::Kind::DropDownList;
         m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.right - r.left,
-                                     list ? 0 : r.bottom - r.top, parent,
+                                     list ? closedInSystemFont(measure) : r.bottom - r.top, parent,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         m_ids[i] = id;
         SendMessageW(m_hwnds[i], WM_SETFONT,
