@@ -12,9 +12,12 @@ constexpr UINT_PTR kTimer1 = 1;
 
 void fill(HWND list, const std::vector<std::string> &entries)
 {
+    // Not redrawn entry by entry: the list and its scroll bar are brought up to date once.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const std::string &entry : entries) {
         SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::wide(entry).c_str()));
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
 }
 
 } // namespace
@@ -38,8 +41,15 @@ bool Form1::show(int showCommand)
     RECT client{0, 0, 0, 0};
     AdjustWindowRectExForDpi(&client, static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_STYLE)), TRUE,
                              static_cast<DWORD>(GetWindowLongPtrW(hwnd(), GWL_EXSTYLE)), static_cast<UINT>(dpi));
-    SetWindowPos(hwnd(), nullptr, design::pixels(design.clientLeft, dpi) + client.left,
-                 design::pixels(design.clientTop, dpi) + client.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT place{design::pixels(design.clientLeft, dpi) + client.left,
+                     design::pixels(design.clientTop, dpi) + client.top, 0, 0};
+    // Made there already at the system's DPI: no move (under Wine dozens of server requests).
+    RECT now{};
+    GetWindowRect(hwnd(), &now);
+    if (now.left != place.left || now.top != place.top || now.right - now.left != outer.cx ||
+        now.bottom - now.top != outer.cy) {
+        SetWindowPos(hwnd(), nullptr, place.left, place.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     ShowWindow(hwnd(), showCommand);
     // The first control in tab order that can take the focus.
     SetFocus(control(design::tabChain(design).front()->name));

@@ -45,7 +45,9 @@ DWORD styleOf(const design::Control &control)
     case design::Kind::EditBox:
         return kChild | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
     case design::Kind::DropDownList:
-        return kChild | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        // The scroll bar is kept, disabled while not needed (the lists are longer than their open
+        // height anyway): shown and hidden, it changes the list's frame, costly under Wine.
+        return kChild | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_DISABLENOSCROLL;
     case design::Kind::OptionButton:
         return kChild | BS_AUTORADIOBUTTON;
     case design::Kind::PictureBox:
@@ -90,6 +92,17 @@ LRESULT CALLBACK logBoxKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return message == WM_GETDLGCODE ? result & ~(DLGC_WANTTAB | DLGC_WANTALLKEYS) : result;
 }
 
+// A closed drop-down list's height before it has a font of its own: its text in the system
+// font + 4, and 2 + 2 of border. Made that high, it has nothing to resize until it gets its font.
+int closedInSystemFont(HDC measure)
+{
+    TEXTMETRICW metrics{};
+    HGDIOBJ old = SelectObject(measure, GetStockObject(SYSTEM_FONT));
+    GetTextMetricsW(measure, &metrics);
+    SelectObject(measure, old);
+    return metrics.tmHeight + 8;
+}
+
 } // namespace
 
 void Controls::create(HWND parent, const design::Window &design)
@@ -111,6 +124,12 @@ void Controls::create(HWND parent, const design::Window &design)
             }
         }
     }
+    // Each control is made where the layout will want it and given its font at once, so that
+    // the first layout redoes nothing: under Wine a move or a new font is dozens of requests to
+    // its server, a drop-down's most of all, and more once its list is filled.
+    m_dpi = static_cast<int>(GetDpiForWindow(parent));
+    m_placed.assign(design.controls.size(), RECT{});
+    HDC measure = CreateCompatibleDC(nullptr);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     bool optionGroupStarted = false;
     for (const std::size_t i : order) {
@@ -130,9 +149,20 @@ void Controls::create(HWND parent, const design::Window &design)
                                   ? WS_EX_CLIENTEDGE
                                   : 0;
         const std::wstring text = control.kind == design::Kind::PictureBox ? L"" : wide(control.text);
-        m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, 0, 0, 0, 0, parent,
+        const RECT r = m_placed[i] = placement(control, measure, text);
+        // A drop-down list is made without its open list and opened once it has its font: made
+        // open, its list would be cut to whole entries of the system font first, then again.
+        const bool list = control.kind == design::Kind::DropDownList;
+        m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.right - r.left,
+                                     list ? closedInSystemFont(measure) : r.bottom - r.top, parent,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         m_ids[i] = id;
+        SendMessageW(m_hwnds[i], WM_SETFONT,
+                     reinterpret_cast<WPARAM>(m_fonts.get(control.font ? control.font : m_design->font, m_dpi)), FALSE);
+        if (list) {
+            SetWindowPos(m_hwnds[i], nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         if (control.kind == design::Kind::LogBox) {
             SetWindowSubclass(m_hwnds[i], &logBoxKeys, 0, 0);
         }
@@ -143,6 +173,7 @@ void Controls::create(HWND parent, const design::Window &design)
             SendMessageW(m_hwnds[i], BM_SETCHECK, BST_CHECKED, 0);
         }
     }
+    DeleteDC(measure);
 }
 
 RECT Controls::rect(const design::Control &control) const
@@ -160,41 +191,77 @@ RECT Controls::rect(const design::Control &control) const
     return RECT{x, y, x + design::pixels(control.width, m_dpi), y + design::pixels(control.height, m_dpi)};
 }
 
+RECT Controls::placement(const design::Control &control, HDC measure, const std::wstring &text)
+{
+    RECT r = rect(control);
+    const int height = r.bottom - r.top;
+    if (control.kind == design::Kind::DropDownList) {
+        // The closed box takes its height from the font; this is the open list, about nine
+        // boxes high. The list cuts itself to whole entries, and would do so again at every
+        // change of the box (under Wine dozens of requests each), so it is cut here: the list
+        // gets the height less the closed box (its text + 4, and 2 + 2 of border) and its own
+        // border of 2.
+        TEXTMETRICW metrics{};
+        HGDIOBJ old = SelectObject(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
+        GetTextMetricsW(measure, &metrics);
+        SelectObject(measure, old);
+        const int outside = metrics.tmHeight + 8 + 2;
+        const int inside = height * 9 - outside;
+        r.bottom = r.top + outside + (metrics.tmHeight > 0 ? inside - inside % metrics.tmHeight : inside);
+    } else if (control.kind == design::Kind::OptionButton) {
+        // Tall enough for the check mark and the text, centred on the design line.
+        const int tall = std::max(height, MulDiv(16, m_dpi, 96));
+        r.top -= (tall - height) / 2;
+        r.bottom = r.top + tall;
+    } else if (control.kind == design::Kind::Label) {
+        HGDIOBJ old = SelectObject(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
+        RECT extent{0, 0, 0, 0};
+        DrawTextW(measure, text.c_str(), static_cast<int>(text.size()), &extent,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(measure, old);
+        r.right = r.left + extent.right;
+        r.bottom = r.top + extent.bottom;
+    }
+    return r;
+}
+
 void Controls::layout(int dpi)
 {
-    // One move and one font a control: under Wine each move is several requests to its server.
-    m_dpi = dpi;
-    m_fonts.clear();
+    // One font and one move a control, none where create() already gave them at this DPI.
+    if (dpi != m_dpi) {
+        m_fonts.clear();
+        m_placed.clear();
+        m_dpi = dpi;
+    }
     m_equalDigits.assign(m_hwnds.size(), std::nullopt);
+    HDC measure = CreateCompatibleDC(nullptr); // a memory DC: a window's DC costs Wine server requests
     for (std::size_t i = 0; i < m_hwnds.size(); ++i) {
         HWND hwnd = m_hwnds[i];
         if (hwnd == nullptr) {
             continue;
         }
         const design::Control &control = m_design->controls[i];
-        const RECT r = rect(control);
-        int width = r.right - r.left;
-        int height = r.bottom - r.top;
-        int top = r.top;
-        HFONT font = m_fonts.get(control.font ? control.font : m_design->font, dpi);
         if (control.kind == design::Kind::DropDownList) {
-            fitDropDown(hwnd, control, width);
-            height *= 9; // the closed box takes its height from the font; this is the open list
-        } else {
-            SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            const RECT r = rect(control);
+            fitDropDown(hwnd, control, r.right - r.left);
+        } else if (m_placed.empty()) {
+            SendMessageW(hwnd, WM_SETFONT,
+                         reinterpret_cast<WPARAM>(m_fonts.get(control.font ? control.font : m_design->font, dpi)),
+                         FALSE);
         }
-        if (control.kind == design::Kind::OptionButton) {
-            // Tall enough for the check mark and the text, centred on the design line.
-            const int tall = std::max(height, MulDiv(16, dpi, 96));
-            top -= (tall - height) / 2;
-            height = tall;
-        } else if (control.kind == design::Kind::Label) {
-            const SIZE text = textSize(hwnd, font, windowText(hwnd));
-            width = text.cx;
-            height = text.cy;
+        std::wstring text;
+        if (control.kind == design::Kind::Label) {
+            text.resize(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1);
+            text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
         }
-        SetWindowPos(hwnd, nullptr, r.left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        const RECT r = placement(control, measure, text);
+        if (i >= m_placed.size() || !EqualRect(&r, &m_placed[i])) {
+            SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
+    DeleteDC(measure);
+    m_placed.clear(); // later layouts (a new DPI) move every control: labels may have resized since
 }
 
 void Controls::fitDropDown(HWND list, const design::Control &control, int width)
@@ -214,7 +281,7 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
             static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
         entries.push_back(std::move(text));
     }
-    HDC dc = GetDC(list);
+    HDC dc = CreateCompatibleDC(nullptr); // measures as the list's own DC, without a Wine server request
     const auto widest = [&](HFONT f) {
         HGDIOBJ old = SelectObject(dc, f);
         LONG most = 0;
@@ -236,8 +303,10 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
             font.points -= 0.25;
         }
     }
-    ReleaseDC(list, dc);
-    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(designFont), FALSE);
+    DeleteDC(dc);
+    if (m_placed.empty()) { // not just made with it
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(designFont), FALSE);
+    }
     if (font.points == designPoints) {
         return;
     }

@@ -6,6 +6,7 @@
 #include "windowdesign.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 #include <windows.h>
@@ -37,6 +38,8 @@ public:
     Fonts &fonts() { return m_fonts; }
 
 private:
+    // Where a control goes at the current DPI: its design rectangle, a label sized to its text.
+    RECT placement(const design::Control &control, HDC measure, const std::wstring &text);
     SIZE textSize(HWND label, HFONT font, std::string_view text) const;
     bool equalDigits(std::size_t index, HWND label, HFONT font);
     void fitDropDown(HWND list, const design::Control &control, int width);
@@ -45,6 +48,7 @@ private:
     HWND m_parent = nullptr;
     std::vector<HWND> m_hwnds; // by the table's index
     std::vector<int> m_ids;
+    std::vector<RECT> m_placed;                     // where create() made each control, until the first layout
     std::vector<std::optional<bool>> m_equalDigits; // a label font's digits, measured when first asked
     Fonts m_fonts;
     int m_dpi = 96;

@@ -10,6 +10,24 @@ HICON programIcon()
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"IDI_ICON1", IMAGE_ICON, 32, 32, 0));
 }
 
+namespace {
+
+// A function of ole32, found when first asked for. The program loads ole32 only when a picture
+// is decoded (the About window): linked to it, ole32 and the two DLLs it needs would load at
+// every start, a good part of Wine's start-up work.
+FARPROC ole32Function(const char *name)
+{
+    static const HMODULE module = LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module != nullptr ? GetProcAddress(module, name) : nullptr;
+}
+
+template <typename Function> Function *ole32(const char *name)
+{
+    return reinterpret_cast<Function *>(reinterpret_cast<void (*)()>(ole32Function(name)));
+}
+
+} // namespace
+
 HBITMAP loadPicture(const wchar_t *resource, SIZE size)
 {
     HMODULE module = GetModuleHandleW(nullptr);
@@ -19,7 +37,13 @@ HBITMAP loadPicture(const wchar_t *resource, SIZE size)
     if (bytes == nullptr || size.cx <= 0 || size.cy <= 0) {
         return nullptr;
     }
-    const bool comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    const auto coInitializeEx = ole32<decltype(CoInitializeEx)>("CoInitializeEx");
+    const auto coCreateInstance = ole32<decltype(CoCreateInstance)>("CoCreateInstance");
+    const auto coUninitialize = ole32<decltype(CoUninitialize)>("CoUninitialize");
+    if (coInitializeEx == nullptr || coCreateInstance == nullptr || coUninitialize == nullptr) {
+        return nullptr;
+    }
+    const bool comStarted = SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     HBITMAP bitmap = nullptr;
     IWICImagingFactory *factory = nullptr;
     IWICStream *stream = nullptr;
@@ -27,7 +51,7 @@ HBITMAP loadPicture(const wchar_t *resource, SIZE size)
     IWICBitmapFrameDecode *frame = nullptr;
     IWICBitmapScaler *scaler = nullptr;
     IWICFormatConverter *converter = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+    if (SUCCEEDED(coCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                    reinterpret_cast<void **>(&factory))) &&
         SUCCEEDED(factory->CreateStream(&stream)) &&
         SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE *>(const_cast<void *>(bytes)),
@@ -61,7 +85,7 @@ HBITMAP loadPicture(const wchar_t *resource, SIZE size)
         }
     }
     if (comStarted) {
-        CoUninitialize();
+        coUninitialize();
     }
     return bitmap;
 }

@@ -49,8 +49,19 @@ bool Window::create(const design::Window &design, const wchar_t *className, HWND
         style |= WS_MINIMIZEBOX;
     }
     HMENU menu = design.menus.empty() ? nullptr : createMenuBar(design);
-    m_hwnd = CreateWindowExW(exStyle, className, wide(design.title).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, owner, menu, instance, this);
+    // A window with a fixed place is made there, at the system's DPI, so that its layout need
+    // not move it (under Wine a move of a window is dozens of requests to its server).
+    RECT place{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT};
+    if (design.placement == design::Placement::Fixed) {
+        const int dpi = static_cast<int>(GetDpiForSystem());
+        RECT outer{0, 0, design::pixels(design.clientWidth, dpi), design::pixels(design.clientHeight, dpi)};
+        AdjustWindowRectExForDpi(&outer, style, menu != nullptr, exStyle, static_cast<UINT>(dpi));
+        const int left = design::pixels(design.clientLeft, dpi) + outer.left;
+        const int top = design::pixels(design.clientTop, dpi) + outer.top;
+        place = RECT{left, top, outer.right - outer.left, outer.bottom - outer.top};
+    }
+    m_hwnd = CreateWindowExW(exStyle, className, wide(design.title).c_str(), style, place.left, place.top, place.right,
+                             place.bottom, owner, menu, instance, this);
     if (m_hwnd == nullptr) {
         return false;
     }
