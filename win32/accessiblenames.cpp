@@ -1,5 +1,6 @@
 #include "accessiblenames.h"
 
+#include "lazyole32.h"
 #include "wintext.h"
 
 #include <algorithm>
@@ -21,9 +22,12 @@ IAccPropServices *service()
     static IAccPropServices *const shared = [] {
         IAccPropServices *created = nullptr;
         // The windows' thread; a later CoInitializeEx there (the picture decoder) only counts up.
-        if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) &&
-            FAILED(CoCreateInstance(kServiceClass, nullptr, CLSCTX_INPROC_SERVER, kServiceInterface,
-                                    reinterpret_cast<void **>(&created)))) {
+        const auto coInitializeEx = ole32<decltype(CoInitializeEx)>("CoInitializeEx");
+        const auto coCreateInstance = ole32<decltype(CoCreateInstance)>("CoCreateInstance");
+        if (coInitializeEx == nullptr || coCreateInstance == nullptr ||
+            (SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) &&
+             FAILED(coCreateInstance(kServiceClass, nullptr, CLSCTX_INPROC_SERVER, kServiceInterface,
+                                     reinterpret_cast<void **>(&created))))) {
             created = nullptr;
         }
         return created;
