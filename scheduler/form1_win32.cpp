@@ -33,8 +33,15 @@ bool Form1::show(int showCommand)
     if (!create(design, L"QuietwatchForm1", nullptr, win32::programIcon())) {
         return false;
     }
-    m_controls.create(hwnd(), design);
-    load(); // before the layout, which fits the lists' fonts to their entries
+    // The lists' entries are known before the lists are made: each is made with the font that
+    // fits its entries, so none is given another once filled (under Wine a filled list's new
+    // font resizes its open list, a top-level window there, several times over).
+    const std::vector<std::string> dates = dateEntries(m_clock);
+    const std::vector<std::string> hours = hourEntries();
+    const std::vector<std::string> minutes = minuteSecondEntries();
+    m_controls.create(hwnd(), design,
+                      {{"cmDate", &dates}, {"cmTime(0)", &hours}, {"cmTime(1)", &minutes}, {"cmTime(2)", &minutes}});
+    load(dates, hours, minutes);
     // The start position is fixed: the client area, below the menu bar, at its design place.
     const int dpi = static_cast<int>(GetDpiForWindow(hwnd()));
     const SIZE outer = layout(dpi);
@@ -65,12 +72,13 @@ SIZE Form1::layout(int dpi)
     return SIZE{narrow ? outer.cx / 2 : outer.cx, outer.cy};
 }
 
-void Form1::load()
+void Form1::load(const std::vector<std::string> &dates, const std::vector<std::string> &hours,
+                 const std::vector<std::string> &minutes)
 {
-    fill(control("cmDate"), dateEntries(m_clock));
-    fill(control("cmTime(0)"), hourEntries());
-    fill(control("cmTime(1)"), minuteSecondEntries());
-    fill(control("cmTime(2)"), minuteSecondEntries());
+    fill(control("cmDate"), dates);
+    fill(control("cmTime(0)"), hours);
+    fill(control("cmTime(1)"), minutes);
+    fill(control("cmTime(2)"), minutes);
     restoreLists();
     SetTimer(hwnd(), kTimer1, static_cast<UINT>(design::kForm1.control("Timer1")->interval), nullptr);
 }

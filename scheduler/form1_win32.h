@@ -20,7 +20,9 @@ protected:
 
 private:
     SIZE layout(int dpi) override;
-    void load();
+    // The lists filled (their entries made once, before the lists), the clock started.
+    void load(const std::vector<std::string> &dates, const std::vector<std::string> &hours,
+              const std::vector<std::string> &minutes);
     void tick();
     void command(int id);
     void menuCommand(int id);

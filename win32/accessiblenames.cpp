@@ -1,9 +1,11 @@
 #include "accessiblenames.h"
 
+#include "lazyole32.h"
 #include "wintext.h"
 
-#include <commctrl.h>
+#include <algorithm>
 #include <oleacc.h>
+#include <vector>
 
 namespace quietwatch::win32 {
 
@@ -20,9 +22,12 @@ IAccPropServices *service()
     static IAccPropServices *const shared = [] {
         IAccPropServices *created = nullptr;
         // The windows' thread; a later CoInitializeEx there (the picture decoder) only counts up.
-        if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) &&
-            FAILED(CoCreateInstance(kServiceClass, nullptr, CLSCTX_INPROC_SERVER, kServiceInterface,
-                                    reinterpret_cast<void **>(&created)))) {
+        const auto coInitializeEx = ole32<decltype(CoInitializeEx)>("CoInitializeEx");
+        const auto coCreateInstance = ole32<decltype(CoCreateInstance)>("CoCreateInstance");
+        if (coInitializeEx == nullptr || coCreateInstance == nullptr ||
+            (SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) &&
+             FAILED(coCreateInstance(kServiceClass, nullptr, CLSCTX_INPROC_SERVER, kServiceInterface,
+                                     reinterpret_cast<void **>(&created))))) {
             created = nullptr;
         }
         return created;
@@ -30,35 +35,60 @@ IAccPropServices *service()
     return shared;
 }
 
-// The reference data is the table entry while the name waits for a client, 0 once it is
-// given: the service then holds it for the control until it is cleared.
-LRESULT CALLBACK annotated(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR entry)
+// A control waiting to be named, or named: its own window procedure, replaced here rather than
+// by comctl32's SetWindowSubclass, whose hook reads a window property at every message (under
+// Wine a request to its server each, about 1400 for the scheduler window before it shows).
+// Windows and their procedures belong to one thread each.
+struct Hooked
 {
-    if (message == WM_GETOBJECT && entry != 0) {
+    HWND hwnd;
+    WNDPROC previous;
+    const design::Control *entry; // nullptr once the service holds the name
+};
+
+std::vector<Hooked> &hooked()
+{
+    thread_local std::vector<Hooked> controls;
+    return controls;
+}
+
+LRESULT CALLBACK annotated(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::vector<Hooked> &controls = hooked();
+    const auto it =
+        std::find_if(controls.begin(), controls.end(), [hwnd](const Hooked &hook) { return hook.hwnd == hwnd; });
+    if (it == controls.end()) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    const WNDPROC previous = it->previous;
+    bool unhook = message == WM_NCDESTROY;
+    if (message == WM_GETOBJECT && it->entry != nullptr) {
         // Before the message is answered: the client reads the annotation after it.
         IAccPropServices *annotations = service();
-        const auto &control = *reinterpret_cast<const design::Control *>(entry);
         if (annotations != nullptr &&
             SUCCEEDED(annotations->SetHwndPropStr(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kName,
-                                                  wide(control.accessibleName).c_str()))) {
-            SetWindowSubclass(hwnd, &annotated, 0, 0);
+                                                  wide(it->entry->accessibleName).c_str()))) {
+            it->entry = nullptr;
         } else {
-            RemoveWindowSubclass(hwnd, &annotated, 0);
+            unhook = true;
         }
-    } else if (message == WM_NCDESTROY) {
-        if (entry == 0) {
-            service()->ClearHwndProps(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &kName, 1);
-        }
-        RemoveWindowSubclass(hwnd, &annotated, 0);
+    } else if (message == WM_NCDESTROY && it->entry == nullptr) {
+        service()->ClearHwndProps(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &kName, 1);
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    if (unhook) {
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        controls.erase(it);
+    }
+    return CallWindowProcW(previous, hwnd, message, wParam, lParam);
 }
 
 } // namespace
 
 void nameOnRequest(HWND control, const design::Control &entry)
 {
-    SetWindowSubclass(control, &annotated, 0, reinterpret_cast<DWORD_PTR>(&entry));
+    const auto previous =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&annotated)));
+    hooked().push_back(Hooked{control, previous, &entry});
 }
 
 } // namespace quietwatch::win32

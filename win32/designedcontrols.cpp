@@ -103,9 +103,18 @@ int closedInSystemFont(HDC measure)
     return metrics.tmHeight + 8;
 }
 
+int textHeight(HDC measure, HFONT font)
+{
+    TEXTMETRICW metrics{};
+    HGDIOBJ old = SelectObject(measure, font);
+    GetTextMetricsW(measure, &metrics);
+    SelectObject(measure, old);
+    return metrics.tmHeight;
+}
+
 } // namespace
 
-void Controls::create(HWND parent, const design::Window &design)
+void Controls::create(HWND parent, const design::Window &design, const ListEntries &lists)
 {
     m_design = &design;
     m_parent = parent;
@@ -129,6 +138,20 @@ void Controls::create(HWND parent, const design::Window &design)
     // its server, a drop-down's most of all, and more once its list is filled.
     m_dpi = static_cast<int>(GetDpiForWindow(parent));
     m_placed.assign(design.controls.size(), RECT{});
+    m_listFonts.assign(design.controls.size(), std::nullopt);
+    for (const auto &[name, entries] : lists) {
+        if (const design::Control *control = design.control(name); control != nullptr && entries != nullptr) {
+            std::vector<std::wstring> texts;
+            for (const std::string &entry : *entries) {
+                texts.push_back(wide(entry));
+            }
+            const RECT r = rect(*control);
+            const design::Font font = fittedFont(*control, texts, r.right - r.left);
+            if (font.points != control->font.value_or(design.font.value_or(design::Font{})).points) {
+                m_listFonts[static_cast<std::size_t>(control - design.controls.data())] = font;
+            }
+        }
+    }
     HDC measure = CreateCompatibleDC(nullptr);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     bool optionGroupStarted = false;
@@ -157,8 +180,21 @@ void Controls::create(HWND parent, const design::Window &design)
                                      list ? closedInSystemFont(measure) : r.bottom - r.top, parent,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         m_ids[i] = id;
-        SendMessageW(m_hwnds[i], WM_SETFONT,
-                     reinterpret_cast<WPARAM>(m_fonts.get(control.font ? control.font : m_design->font, m_dpi)), FALSE);
+        SendMessageW(m_hwnds[i], WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(i)), FALSE);
+        if (list && m_listFonts[i]) {
+            // Its smaller font would make the closed box lower than its neighbours': the box gets
+            // the height the design's font gives it. The default height follows the font's, on
+            // Windows and Wine alike; what the field height set adds to it is measured (Wine
+            // keeps 2 pixels more than it is given, Windows none).
+            const int grow = textHeight(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi)) -
+                             textHeight(measure, fontOf(i));
+            const int closed = closedListHeight(m_hwnds[i]) + grow;
+            const LRESULT field = SendMessageW(m_hwnds[i], CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0) + grow;
+            SendMessageW(m_hwnds[i], CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+            if (const int more = closedListHeight(m_hwnds[i]) - closed; more != 0) {
+                SendMessageW(m_hwnds[i], CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - more);
+            }
+        }
         if (list) {
             SetWindowPos(m_hwnds[i], nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -201,13 +237,14 @@ RECT Controls::placement(const design::Control &control, HDC measure, const std:
         // change of the box (under Wine dozens of requests each), so it is cut here: the list
         // gets the height less the closed box (its text + 4, and 2 + 2 of border) and its own
         // border of 2.
-        TEXTMETRICW metrics{};
-        HGDIOBJ old = SelectObject(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
-        GetTextMetricsW(measure, &metrics);
-        SelectObject(measure, old);
-        const int outside = metrics.tmHeight + 8 + 2;
+        // A list made with a smaller font keeps the design font's box, and holds entries of its own.
+        const int boxText = textHeight(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
+        const auto index = static_cast<std::size_t>(&control - m_design->controls.data());
+        const int entry =
+            index < m_listFonts.size() && m_listFonts[index] ? textHeight(measure, fontOf(index)) : boxText;
+        const int outside = boxText + 8 + 2;
         const int inside = height * 9 - outside;
-        r.bottom = r.top + outside + (metrics.tmHeight > 0 ? inside - inside % metrics.tmHeight : inside);
+        r.bottom = r.top + outside + (entry > 0 ? inside - inside % entry : inside);
     } else if (control.kind == design::Kind::OptionButton) {
         // Tall enough for the check mark and the text, centred on the design line.
         const int tall = std::max(height, MulDiv(16, m_dpi, 96));
@@ -231,6 +268,7 @@ void Controls::layout(int dpi)
     if (dpi != m_dpi) {
         m_fonts.clear();
         m_placed.clear();
+        m_listFonts.clear(); // fitted again below, to the entries the lists hold
         m_dpi = dpi;
     }
     m_equalDigits.assign(m_hwnds.size(), std::nullopt);
@@ -241,7 +279,8 @@ void Controls::layout(int dpi)
             continue;
         }
         const design::Control &control = m_design->controls[i];
-        if (control.kind == design::Kind::DropDownList) {
+        if (control.kind == design::Kind::DropDownList && (m_placed.empty() || !m_listFonts[i])) {
+            // Made with a font fitted to its entries, it has its font; others are fitted now.
             const RECT r = rect(control);
             fitDropDown(hwnd, control, r.right - r.left);
         } else if (m_placed.empty()) {
@@ -266,14 +305,11 @@ void Controls::layout(int dpi)
 
 void Controls::fitDropDown(HWND list, const design::Control &control, int width)
 {
-    // A Win32 list's arrow is as wide as a scroll bar, so at the design width a face wider than
-    // the design's (the stand-ins) would cut the entries off: the font steps down until the
-    // widest entry fits beside the arrow, while the closed box keeps the height of its neighbours.
+    // The font fitted to the entries the list holds, while the closed box keeps the height of
+    // its neighbours.
     design::Font font = control.font.value_or(m_design->font.value_or(design::Font{}));
     HFONT designFont = m_fonts.get(font, m_dpi);
     const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
-    const int room = width - GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(m_dpi)) -
-                     4 * GetSystemMetricsForDpi(SM_CXEDGE, static_cast<UINT>(m_dpi));
     std::vector<std::wstring> entries;
     for (int i = 0; i < count; ++i) {
         std::wstring text(static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
@@ -281,29 +317,8 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
             static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
         entries.push_back(std::move(text));
     }
-    HDC dc = CreateCompatibleDC(nullptr); // measures as the list's own DC, without a Wine server request
-    const auto widest = [&](HFONT f) {
-        HGDIOBJ old = SelectObject(dc, f);
-        LONG most = 0;
-        for (const std::wstring &text : entries) {
-            SIZE size{};
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-            most = std::max(most, size.cx);
-        }
-        SelectObject(dc, old);
-        return static_cast<int>(most);
-    };
     const double designPoints = font.points;
-    if (const int needed = widest(designFont); needed > room) {
-        // Text widths follow the point size closely: start at the quarter point that should fit
-        // and step down from there only if the face's rounding asks for it.
-        const double smallest = designPoints * 0.75;
-        font.points = std::max(smallest, std::floor(designPoints * room / needed * 4) / 4);
-        while (font.points - 0.25 >= smallest && widest(m_fonts.get(font, m_dpi)) > room) {
-            font.points -= 0.25;
-        }
-    }
-    DeleteDC(dc);
+    font = fittedFont(control, entries, width);
     if (m_placed.empty()) { // not just made with it
         SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(designFont), FALSE);
     }
@@ -321,6 +336,49 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
     if (const int more = closedListHeight(list) - closedHeight; more != 0) {
         SendMessageW(list, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), fieldHeight - more);
     }
+}
+
+design::Font Controls::fittedFont(const design::Control &control, const std::vector<std::wstring> &entries, int width)
+{
+    // A Win32 list's arrow is as wide as a scroll bar, so at the design width a face wider than
+    // the design's (the stand-ins) would cut the entries off: the font steps down until the
+    // widest entry fits beside the arrow.
+    design::Font font = control.font.value_or(m_design->font.value_or(design::Font{}));
+    const int room = width - GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(m_dpi)) -
+                     4 * GetSystemMetricsForDpi(SM_CXEDGE, static_cast<UINT>(m_dpi));
+    HDC dc = CreateCompatibleDC(nullptr); // measures as the list's own DC, without a Wine server request
+    const auto widest = [&](HFONT f) {
+        HGDIOBJ old = SelectObject(dc, f);
+        LONG most = 0;
+        for (const std::wstring &text : entries) {
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            most = std::max(most, size.cx);
+        }
+        SelectObject(dc, old);
+        return static_cast<int>(most);
+    };
+    const double designPoints = font.points;
+    if (const int needed = widest(m_fonts.get(font, m_dpi)); needed > room) {
+        // Text widths follow the point size closely: start at the quarter point that should fit
+        // and step down from there only if the face's rounding asks for it.
+        const double smallest = designPoints * 0.75;
+        font.points = std::max(smallest, std::floor(designPoints * room / needed * 4) / 4);
+        while (font.points - 0.25 >= smallest && widest(m_fonts.get(font, m_dpi)) > room) {
+            font.points -= 0.25;
+        }
+    }
+    DeleteDC(dc);
+    return font;
+}
+
+HFONT Controls::fontOf(std::size_t index)
+{
+    const design::Control &control = m_design->controls[index];
+    if (index < m_listFonts.size() && m_listFonts[index]) {
+        return m_fonts.get(*m_listFonts[index], m_dpi);
+    }
+    return m_fonts.get(control.font ? control.font : m_design->font, m_dpi);
 }
 
 SIZE Controls::textSize(HWND label, HFONT font, std::string_view utf8) const

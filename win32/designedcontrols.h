@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 #include <windows.h>
 
@@ -19,7 +20,10 @@ namespace quietwatch::win32 {
 class Controls
 {
 public:
-    void create(HWND parent, const design::Window &design);
+    // The entries each drop-down list will hold, by name, where known before the lists are made:
+    // such a list is made with the font that fits them and is not given another when filled.
+    using ListEntries = std::vector<std::pair<std::string_view, const std::vector<std::string> *>>;
+    void create(HWND parent, const design::Window &design, const ListEntries &lists = {});
     // Positions, fonts and label sizes at this DPI.
     void layout(int dpi);
     HWND operator[](std::string_view name) const;
@@ -43,13 +47,17 @@ private:
     SIZE textSize(HWND label, HFONT font, std::string_view text) const;
     bool equalDigits(std::size_t index, HWND label, HFONT font);
     void fitDropDown(HWND list, const design::Control &control, int width);
+    // The font, stepped down from the design's, in which every entry fits beside the arrow.
+    design::Font fittedFont(const design::Control &control, const std::vector<std::wstring> &entries, int width);
+    HFONT fontOf(std::size_t index);
 
     const design::Window *m_design = nullptr;
     HWND m_parent = nullptr;
     std::vector<HWND> m_hwnds; // by the table's index
     std::vector<int> m_ids;
-    std::vector<RECT> m_placed;                     // where create() made each control, until the first layout
-    std::vector<std::optional<bool>> m_equalDigits; // a label font's digits, measured when first asked
+    std::vector<RECT> m_placed;                           // where create() made each control, until the first layout
+    std::vector<std::optional<bool>> m_equalDigits;       // a label font's digits, measured when first asked
+    std::vector<std::optional<design::Font>> m_listFonts; // a list made with a smaller font than its design's
     Fonts m_fonts;
     int m_dpi = 96;
 };

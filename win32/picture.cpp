@@ -1,5 +1,7 @@
 #include "picture.h"
 
+#include "lazyole32.h"
+
 #include <initializer_list>
 #include <wincodec.h>
 
@@ -9,24 +11,6 @@ HICON programIcon()
 {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"IDI_ICON1", IMAGE_ICON, 32, 32, 0));
 }
-
-namespace {
-
-// A function of ole32, found when first asked for. The program loads ole32 only when a picture
-// is decoded (the About window): linked to it, ole32 and the two DLLs it needs would load at
-// every start, a good part of Wine's start-up work.
-FARPROC ole32Function(const char *name)
-{
-    static const HMODULE module = LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return module != nullptr ? GetProcAddress(module, name) : nullptr;
-}
-
-template <typename Function> Function *ole32(const char *name)
-{
-    return reinterpret_cast<Function *>(reinterpret_cast<void (*)()>(ole32Function(name)));
-}
-
-} // namespace
 
 HBITMAP loadPicture(const wchar_t *resource, SIZE size)
 {
