@@ -92,17 +92,6 @@ LRESULT CALLBACK logBoxKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return message == WM_GETDLGCODE ? result & ~(DLGC_WANTTAB | DLGC_WANTALLKEYS) : result;
 }
 
-// A closed drop-down list's height before it has a font of its own: its text in the system
-// font + 4, and 2 + 2 of border. Made that high, it has nothing to resize until it gets its font.
-int closedInSystemFont(HDC measure)
-{
-    TEXTMETRICW metrics{};
-    HGDIOBJ old = SelectObject(measure, GetStockObject(SYSTEM_FONT));
-    GetTextMetricsW(measure, &metrics);
-    SelectObject(measure, old);
-    return metrics.tmHeight + 8;
-}
-
 int textHeight(HDC measure, HFONT font)
 {
     TEXTMETRICW metrics{};
@@ -110,6 +99,16 @@ int textHeight(HDC measure, HFONT font)
     GetTextMetricsW(measure, &metrics);
     SelectObject(measure, old);
     return metrics.tmHeight;
+}
+
+// A single line's extent in a font, measured in a memory DC (a window's DC costs Wine a request).
+SIZE lineSize(HDC measure, HFONT font, std::wstring_view text)
+{
+    HGDIOBJ old = SelectObject(measure, font);
+    RECT extent{0, 0, 0, 0};
+    DrawTextW(measure, text.data(), static_cast<int>(text.size()), &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(measure, old);
+    return SIZE{extent.right, extent.bottom};
 }
 
 } // namespace
@@ -153,6 +152,9 @@ void Controls::create(HWND parent, const design::Window &design, const ListEntri
         }
     }
     HDC measure = CreateCompatibleDC(nullptr);
+    // A closed drop-down list's height before it has a font of its own: its text in the system
+    // font + 4, and 2 + 2 of border. Made that high, it has nothing to resize until it gets its font.
+    const int closedInSystemFont = textHeight(measure, static_cast<HFONT>(GetStockObject(SYSTEM_FONT))) + 8;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     bool optionGroupStarted = false;
     for (const std::size_t i : order) {
@@ -177,7 +179,7 @@ void Controls::create(HWND parent, const design::Window &design, const ListEntri
         // open, its list would be cut to whole entries of the system font first, then again.
         const bool list = control.kind == design::Kind::DropDownList;
         m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.right - r.left,
-                                     list ? closedInSystemFont(measure) : r.bottom - r.top, parent,
+                                     list ? closedInSystemFont : r.bottom - r.top, parent,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         m_ids[i] = id;
         SendMessageW(m_hwnds[i], WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(i)), FALSE);
@@ -186,8 +188,7 @@ void Controls::create(HWND parent, const design::Window &design, const ListEntri
             // the height the design's font gives it. The default height follows the font's, on
             // Windows and Wine alike; what the field height set adds to it is measured (Wine
             // keeps 2 pixels more than it is given, Windows none).
-            const int grow = textHeight(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi)) -
-                             textHeight(measure, fontOf(i));
+            const int grow = textHeight(measure, designFont(control)) - textHeight(measure, fontOf(i));
             const int closed = closedListHeight(m_hwnds[i]) + grow;
             const LRESULT field = SendMessageW(m_hwnds[i], CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0) + grow;
             SendMessageW(m_hwnds[i], CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
@@ -238,7 +239,7 @@ RECT Controls::placement(const design::Control &control, HDC measure, const std:
         // gets the height less the closed box (its text + 4, and 2 + 2 of border) and its own
         // border of 2.
         // A list made with a smaller font keeps the design font's box, and holds entries of its own.
-        const int boxText = textHeight(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
+        const int boxText = textHeight(measure, designFont(control));
         const auto index = static_cast<std::size_t>(&control - m_design->controls.data());
         const int entry =
             index < m_listFonts.size() && m_listFonts[index] ? textHeight(measure, fontOf(index)) : boxText;
@@ -251,13 +252,9 @@ RECT Controls::placement(const design::Control &control, HDC measure, const std:
         r.top -= (tall - height) / 2;
         r.bottom = r.top + tall;
     } else if (control.kind == design::Kind::Label) {
-        HGDIOBJ old = SelectObject(measure, m_fonts.get(control.font ? control.font : m_design->font, m_dpi));
-        RECT extent{0, 0, 0, 0};
-        DrawTextW(measure, text.c_str(), static_cast<int>(text.size()), &extent,
-                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-        SelectObject(measure, old);
-        r.right = r.left + extent.right;
-        r.bottom = r.top + extent.bottom;
+        const SIZE extent = lineSize(measure, designFont(control), text);
+        r.right = r.left + extent.cx;
+        r.bottom = r.top + extent.cy;
     }
     return r;
 }
@@ -284,9 +281,7 @@ void Controls::layout(int dpi)
             const RECT r = rect(control);
             fitDropDown(hwnd, control, r.right - r.left);
         } else if (m_placed.empty()) {
-            SendMessageW(hwnd, WM_SETFONT,
-                         reinterpret_cast<WPARAM>(m_fonts.get(control.font ? control.font : m_design->font, dpi)),
-                         FALSE);
+            SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(designFont(control)), FALSE);
         }
         std::wstring text;
         if (control.kind == design::Kind::Label) {
@@ -307,8 +302,8 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
 {
     // The font fitted to the entries the list holds, while the closed box keeps the height of
     // its neighbours.
-    design::Font font = control.font.value_or(m_design->font.value_or(design::Font{}));
-    HFONT designFont = m_fonts.get(font, m_dpi);
+    design::Font font = fontDesign(control);
+    HFONT unfitted = m_fonts.get(font, m_dpi);
     const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
     std::vector<std::wstring> entries;
     for (int i = 0; i < count; ++i) {
@@ -320,7 +315,7 @@ void Controls::fitDropDown(HWND list, const design::Control &control, int width)
     const double designPoints = font.points;
     font = fittedFont(control, entries, width);
     if (m_placed.empty()) { // not just made with it
-        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(designFont), FALSE);
+        SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(unfitted), FALSE);
     }
     if (font.points == designPoints) {
         return;
@@ -343,7 +338,7 @@ design::Font Controls::fittedFont(const design::Control &control, const std::vec
     // A Win32 list's arrow is as wide as a scroll bar, so at the design width a face wider than
     // the design's (the stand-ins) would cut the entries off: the font steps down until the
     // widest entry fits beside the arrow.
-    design::Font font = control.font.value_or(m_design->font.value_or(design::Font{}));
+    design::Font font = fontDesign(control);
     const int room = width - GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(m_dpi)) -
                      4 * GetSystemMetricsForDpi(SM_CXEDGE, static_cast<UINT>(m_dpi));
     HDC dc = CreateCompatibleDC(nullptr); // measures as the list's own DC, without a Wine server request
@@ -374,23 +369,20 @@ design::Font Controls::fittedFont(const design::Control &control, const std::vec
 
 HFONT Controls::fontOf(std::size_t index)
 {
-    const design::Control &control = m_design->controls[index];
     if (index < m_listFonts.size() && m_listFonts[index]) {
         return m_fonts.get(*m_listFonts[index], m_dpi);
     }
-    return m_fonts.get(control.font ? control.font : m_design->font, m_dpi);
+    return designFont(m_design->controls[index]);
 }
 
-SIZE Controls::textSize(HWND label, HFONT font, std::string_view utf8) const
+design::Font Controls::fontDesign(const design::Control &control) const
 {
-    HDC dc = GetDC(label);
-    HGDIOBJ old = SelectObject(dc, font);
-    const std::wstring text = wide(utf8);
-    RECT r{0, 0, 0, 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
-    return SIZE{r.right, r.bottom};
+    return control.font.value_or(m_design->font.value_or(design::Font{}));
+}
+
+HFONT Controls::designFont(const design::Control &control)
+{
+    return m_fonts.get(fontDesign(control), m_dpi);
 }
 
 bool Controls::equalDigits(std::size_t index, HWND label, HFONT font)
@@ -436,9 +428,11 @@ void Controls::setLabel(std::string_view name, std::string_view text)
     }
     // The new size first: the text paints at once, wholly, within the label's bounds of then.
     const auto index = static_cast<std::size_t>(control - m_design->controls.data());
-    HFONT font = m_fonts.get(control->font ? control->font : m_design->font, m_dpi);
+    HFONT font = designFont(*control);
     if (!differOnlyInDigits(previous, text) || !equalDigits(index, label, font)) {
-        const SIZE size = textSize(label, font, text);
+        HDC measure = CreateCompatibleDC(nullptr);
+        const SIZE size = lineSize(measure, font, wide(text));
+        DeleteDC(measure);
         SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     setWindowText(label, text);

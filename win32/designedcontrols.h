@@ -44,12 +44,14 @@ public:
 private:
     // Where a control goes at the current DPI: its design rectangle, a label sized to its text.
     RECT placement(const design::Control &control, HDC measure, const std::wstring &text);
-    SIZE textSize(HWND label, HFONT font, std::string_view text) const;
     bool equalDigits(std::size_t index, HWND label, HFONT font);
     void fitDropDown(HWND list, const design::Control &control, int width);
     // The font, stepped down from the design's, in which every entry fits beside the arrow.
     design::Font fittedFont(const design::Control &control, const std::vector<std::wstring> &entries, int width);
     HFONT fontOf(std::size_t index);
+    // The font the table gives a control (its own, else the window's), and it at the current DPI.
+    design::Font fontDesign(const design::Control &control) const;
+    HFONT designFont(const design::Control &control);
 
     const design::Window *m_design = nullptr;
     HWND m_parent = nullptr;
