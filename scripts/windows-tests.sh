@@ -7,6 +7,11 @@
 #   scripts/windows-tests.sh build BUILD_DIR [TARGET...] build (all, or only the targets), then
 #                                                        the zip and the NSIS installer
 #   scripts/windows-tests.sh test BUILD_DIR [CTEST_ARGS...]
+#   scripts/windows-tests.sh published BUILD_DIR FILES_DIR
+#                                                        the installer test (install, start the
+#                                                        programs, uninstall) on the release's
+#                                                        files in FILES_DIR, checked against
+#                                                        their SHA256SUMS, not on BUILD_DIR's
 #
 # On Linux the test programs run in the Wine prefix QUIETWATCH_WINEPREFIX (default
 # BUILD_DIR/wineprefix), fixed when the tree is configured; "test" expects its wineserver
@@ -68,6 +73,23 @@ cmd_test() {
     ctest --test-dir "$build_dir" --output-on-failure --no-tests=error "$@"
 }
 
+cmd_published() {
+    local build_dir=${1:?build dir} files=${2:?folder of the release files}
+    files=$(cd "$files" && pwd)
+    ! native || files=$(cygpath -m "$files") # for the native CMake
+    (cd "$files" && sha256sum -c SHA256SUMS) || die "the files in $files are not those SHA256SUMS lists"
+    cmake -S "$source_dir" -B "$build_dir" -DQUIETWATCH_PUBLISHED_DIR="$files" >/dev/null
+    cmake --build "$build_dir" --target quietwatch_start_tests
+    if native; then
+        cmd_test "$build_dir" -R '^windows\.installer$'
+        return
+    fi
+    local prefix=${QUIETWATCH_WINEPREFIX:-$build_dir/wineprefix}
+    "$source_dir/scripts/cross-test.sh" wine-start "$prefix"
+    trap "$(printf '%q ' "$source_dir/scripts/cross-test.sh" wine-stop "$prefix")" EXIT
+    cmd_test "$build_dir" -R '^windows\.installer$'
+}
+
 cmd_all() {
     local build_dir=${1:?build dir}
     cmd_build "$build_dir"
@@ -84,6 +106,7 @@ cmd_all() {
 case ${1:-} in
 build) cmd_build "${@:2}" ;;
 test) cmd_test "${@:2}" ;;
+published) cmd_published "${@:2}" ;;
 "" | -*) die "usage: windows-tests.sh [build|test] BUILD_DIR ..." ;;
 *) cmd_all "$@" ;;
 esac

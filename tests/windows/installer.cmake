@@ -1,6 +1,6 @@
-# The installer's silent install into a folder of its own (/S /D=), then its uninstaller's
-# silent removal. Run by CTest:
-#   cmake -DINSTALLER=... -DFOLDER=... [-DEMULATOR=<a>|<b>...] -P installer.cmake
+# The installer's silent install into a folder of its own (/S /D=), the installed programs
+# started (START, a test program), then its uninstaller's silent removal. Run by CTest:
+#   cmake -DINSTALLER=... -DSTART=... -DFOLDER=... [-DEMULATOR=<a>|<b>...] -P installer.cmake
 # With an emulator (Wine) the folder is given as Wine's drive Z: sees it.
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 file(REMOVE_RECURSE "${FOLDER}")
@@ -11,7 +11,8 @@ if(emulator)
 endif()
 
 function(run)
-    execute_process(COMMAND ${emulator} ${ARGN} RESULT_VARIABLE result TIMEOUT 120)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env "QUIETWATCH_INSTALLED=${target}" ${emulator} ${ARGN}
+                    RESULT_VARIABLE result TIMEOUT 120)
     if(NOT result EQUAL 0)
         message(FATAL_ERROR "${ARGN}: ${result}")
     endif()
@@ -30,6 +31,8 @@ if(NOT emulator) # Wine's registry is checked by the end-to-end test
         message(FATAL_ERROR "no record in Programs and Features")
     endif()
 endif()
+
+run("${START}")
 
 # The uninstaller copies itself away, starts the copy and returns at once: wait for the folder to go.
 run("${FOLDER}/Uninstall.exe" /S)
