@@ -21,8 +21,12 @@ inline const QString kGothic = QString::fromUtf8(design::kGothic.data(), design:
 inline void installFontSubstitutions()
 {
     static const bool installed = [] {
-        QFont::insertSubstitutions(kPGothic, {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic")});
-        QFont::insertSubstitutions(kGothic, {QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic")});
+        // Each IPA face by both its names: fontconfig lists it by its Japanese name under a
+        // Japanese locale, by its English one elsewhere.
+        QFont::insertSubstitutions(
+            kPGothic, {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック")});
+        QFont::insertSubstitutions(
+            kGothic, {QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック")});
         return true;
     }();
     Q_UNUSED(installed);
