@@ -56,7 +56,6 @@ def serve_full(path):
         try:
             filler.connect(path)
         except BlockingIOError:
-            filler.close()
             break
         fillers.append(filler)
     print('unix:path=' + path, flush=True)
