@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <set>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -33,15 +35,80 @@ private:
     DBusError m_error;
 };
 
+// The addresses whose open outlived its limit and still hangs on its own thread, once for each
+// such thread. Never destroyed: a thread may end after main() has returned.
+struct Stuck
+{
+    std::mutex mutex;
+    std::multiset<std::string> addresses;
+
+    static Stuck &get()
+    {
+        static Stuck *const stuck = new Stuck;
+        return *stuck;
+    }
+};
+
+// dbus_connection_open_private connects a blocking socket, which a listener that no longer
+// accepts holds without end and a host that drops packets for minutes. So the open runs on a
+// thread of its own, and one still going at the deadline is left to finish alone: it closes
+// what it opens, whenever that is. While it hangs, its address is not tried again at all.
+Connection openBy(const std::string &address, std::chrono::steady_clock::time_point deadline)
+{
+    struct Opening
+    {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool abandoned = false;
+        Connection connection;
+    };
+    Stuck &stuck = Stuck::get();
+    {
+        const std::lock_guard lock(stuck.mutex);
+        if (stuck.addresses.contains(address)) {
+            return {};
+        }
+    }
+    const auto opening = std::make_shared<Opening>();
+    try {
+        std::thread([opening, address] {
+            Error error;
+            Connection connection(dbus_connection_open_private(address.c_str(), error.get()));
+            std::unique_lock lock(opening->mutex);
+            if (!opening->abandoned) {
+                opening->connection = std::move(connection);
+                opening->done = true;
+                opening->finished.notify_all();
+                return;
+            }
+            lock.unlock();
+            Stuck &stuck = Stuck::get();
+            const std::lock_guard stuckLock(stuck.mutex);
+            stuck.addresses.erase(stuck.addresses.find(address));
+        }).detach();
+    } catch (const std::system_error &) {
+        return {};
+    }
+    std::unique_lock lock(opening->mutex);
+    if (!opening->finished.wait_until(lock, deadline, [&] { return opening->done; })) {
+        opening->abandoned = true;
+        const std::lock_guard stuckLock(stuck.mutex);
+        stuck.addresses.insert(address);
+        return {};
+    }
+    return std::move(opening->connection);
+}
+
 // One address (no ';'): open, authenticate and say Hello, all within `limit`.
 Connection connectOne(const std::string &address, std::chrono::milliseconds limit)
 {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     Error error;
-    Connection connection(dbus_connection_open_private(address.c_str(), error.get()));
+    Connection connection = openBy(address, deadline);
     if (!connection) {
         return {};
     }
-    const auto deadline = std::chrono::steady_clock::now() + limit;
     const auto left = [&] {
         const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         return static_cast<int>(std::clamp<std::int64_t>(rest.count(), 0, limit.count()));

@@ -29,7 +29,9 @@ using Message = std::unique_ptr<DBusMessage, MessageUnref>;
 
 // A connection registered on the bus, trying each address of a ';'-separated list in turn
 // (open, handshake, Hello) and taking the first that completes; none when no address does.
-// An address with others after it gets 5 s, the last as long as libdbus gives a reply (25 s).
+// An address with others after it gets 5 s, the last as long as libdbus gives a reply (25 s),
+// the socket's connect included; an address whose connect still hangs from an earlier try is
+// passed over at once.
 Connection connect(const std::string &addresses);
 
 // The connection kept in `kept` if it still stands (whatever arrived on it meanwhile is

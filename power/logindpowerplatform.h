@@ -42,7 +42,8 @@ public:
     }
     void closeHandle(TokenHandle) override {}
     // 8 asks for Manager.PowerOff(true), 2 for Manager.Reboot(true); other flags do nothing.
-    // Returns without waiting: the sender connects and sends on its own thread.
+    // Returns without waiting: the sender connects and sends on its own thread. The same call
+    // asked within a second of one still waiting for logind's answer is not sent again.
     void exitWindows(ExitFlags flags, std::uint32_t reason) override;
 
 private:

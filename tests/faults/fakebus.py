@@ -9,10 +9,14 @@ MODE is one of:
   stall         completes the authentication handshake, then never answers the Hello
   slow          relays to UPSTREAM (a real bus) but holds the bus's first answer back 0.7 s
   refuse-first  closes the first connection at once and relays the later ones to UPSTREAM
+  full-unix     a Unix listener whose queue is full and that never accepts (a stopped daemon):
+                a blocking connect to it never returns
 """
 
 import asyncio
 import os
+import signal
+import socket
 import sys
 
 HELD_CONNECTIONS = []  # silent and stalled peers are kept open, never read
@@ -39,6 +43,24 @@ async def pipe(reader, writer, delay=0.0):
         pass
     finally:
         writer.close()
+
+
+def serve_full(path):
+    listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    listener.bind(path)
+    listener.listen(0)
+    fillers = []
+    while True:  # until the kernel turns the next one away: the queue is full
+        filler = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        filler.setblocking(False)
+        try:
+            filler.connect(path)
+        except BlockingIOError:
+            break
+        fillers.append(filler)
+    print('unix:path=' + path, flush=True)
+    while True:
+        signal.pause()
 
 
 async def main(mode, socket_dir, upstream):
@@ -82,4 +104,6 @@ async def main(mode, socket_dir, upstream):
 
 
 if __name__ == '__main__':
+    if sys.argv[1] == 'full-unix':
+        serve_full(os.path.join(sys.argv[2], 'fakebus-full-unix'))
     asyncio.run(main(*sys.argv[1:4]))
