@@ -1,11 +1,7 @@
-'''python-dbusmock template: the user's service manager on the session bus, as far as
-transient units go. Each StartTransientUnit and StopUnit is appended to the file "log"
-names, one line of tab-separated fields: "start", the unit and its properties as Key=value
-(a timer's calendar as OnCalendar=..., a service's command as ExecStart=...), then each
-auxiliary unit and its properties; or "stop" and the unit.
-
-Parameters: "log", the file; "refuse", true for a manager that refuses the timer, as one
-older than systemd 254 refuses WakeSystem= from a user.'''
+'''python-dbusmock template: the user's service manager, as far as transient units go. Each
+StartTransientUnit ("start", the unit, Key=value of its properties, then each auxiliary unit
+and its) and StopUnit ("stop", the unit) is a line of tab-separated fields in the file "log"
+names. "refuse": true answers StartTransientUnit with an error, as systemd before 254 does.'''
 
 import dbus
 

@@ -105,15 +105,9 @@ HANDLE WINAPI recordCreate(PREASON_CONTEXT context)
     return g_hasRequest ? kRequest : INVALID_HANDLE_VALUE; // as Wine 8's stub answers
 }
 
-BOOL WINAPI recordSet(HANDLE request, POWER_REQUEST_TYPE type)
+template <bool set> BOOL WINAPI recordRequest(HANDLE request, POWER_REQUEST_TYPE type)
 {
-    trace(request == kRequest && type == PowerRequestSystemRequired ? "set" : "set?");
-    return TRUE;
-}
-
-BOOL WINAPI recordClear(HANDLE request, POWER_REQUEST_TYPE type)
-{
-    trace(request == kRequest && type == PowerRequestSystemRequired ? "clear" : "clear?");
+    trace(std::string(set ? "set" : "clear") + (request == kRequest && type == PowerRequestSystemRequired ? "" : "?"));
     return TRUE;
 }
 
@@ -157,7 +151,7 @@ TEST_P(WinWake, TheWindowWakesForTheTargetAndStaysUpWithinTheLead)
     const std::string again = g_hasRequest ? "clear set " : "state-held ";
     testing::FakeClock clock(testing::at(2026, 12, 7, 12, 0, 0));
     testing::RecordingRequests power;
-    Win32KeepAwakeCalls recorded{&recordState, &recordCreate,       &recordSet,   &recordClear,
+    Win32KeepAwakeCalls recorded{&recordState, &recordCreate,       &recordRequest<true>, &recordRequest<false>,
                                  &recordTimer, &::SetWaitableTimer, &recordCancel};
     WinKeepAwake system(recorded);
     {
@@ -209,10 +203,7 @@ TEST_P(WinWake, TheWindowWakesForTheTargetAndStaysUpWithinTheLead)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(PowerRequest, WinWake, ::testing::Values(true, false),
-                         [](const ::testing::TestParamInfo<bool> &info) {
-                             return info.param ? "request" : "execution_state";
-                         });
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutPowerRequests, WinWake, ::testing::Values(true, false));
 
 } // namespace
 } // namespace quietwatch
