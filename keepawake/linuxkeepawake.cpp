@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -137,13 +138,14 @@ struct LinuxKeepAwake::Inhibition
     InhibitBuses buses;
     dbus::Connection session;
     dbus::Connection system;
-    std::string portalRequest;                               // the portal's request object while it holds
-    int logindInhibitor = -1;                                // the inhibitor lasts as long as this descriptor
-    int lidInhibitor = -1;                                   // the same for the closed lid, only while kept up
-    std::optional<std::chrono::sys_seconds> wakeAsked;       // asked of the user manager, taken or not
-    bool wakeStanding = false;                               // the manager took it
-    const DBusConnection *watched = nullptr;                 // the system connection that hears of resumes
-    Descriptor poke{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)}; // a new wish ends the listening
+    std::string portalRequest;                         // the portal's request object while it holds
+    int logindInhibitor = -1;                          // the inhibitor lasts as long as this descriptor
+    int lidInhibitor = -1;                             // the same for the closed lid, only while kept up
+    std::optional<std::chrono::sys_seconds> wakeAsked; // asked of the user manager, taken or not
+    bool wakeStanding = false;                         // the manager took it
+    const DBusConnection *watched = nullptr;           // the system connection that hears of resumes
+    // A new wish ends the listening; made with the first wish, so an idle program has none.
+    std::optional<Descriptor> poke;
 
     std::mutex mutex; // guards what follows, written by the window's thread
     Wish wish;
@@ -161,19 +163,22 @@ struct LinuxKeepAwake::Inhibition
 
     void want(const auto &change)
     {
+        if (!poke) {
+            poke.emplace(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        }
         {
             const std::lock_guard lock(mutex);
             change(wish);
         }
         const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(poke.get(), &one, sizeof one);
+        [[maybe_unused]] const auto written = ::write(poke->get(), &one, sizeof one);
     }
 
     // The worker's job. While held it then listens for resumes, until the next wish.
     void settle()
     {
         std::uint64_t pokes = 0;
-        [[maybe_unused]] const auto read = ::read(poke.get(), &pokes, sizeof pokes);
+        [[maybe_unused]] const auto read = ::read(poke->get(), &pokes, sizeof pokes);
         Wish now;
         {
             const std::lock_guard lock(mutex);
@@ -297,7 +302,7 @@ struct LinuxKeepAwake::Inhibition
                 watched = nullptr;
                 return;
             }
-            std::array<pollfd, 2> waits{pollfd{socket, POLLIN, 0}, pollfd{poke.get(), POLLIN, 0}};
+            std::array<pollfd, 2> waits{pollfd{socket, POLLIN, 0}, pollfd{poke->get(), POLLIN, 0}};
             if (::poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) {
                 return;
             }
