@@ -11,6 +11,9 @@ class Clock
 public:
     virtual ~Clock() = default;
     virtual LocalDateTime now() const = 0;
+    // What the clock shows at a moment of UTC, by its time zone's rules: how a local target
+    // becomes the moment a system timer is set to.
+    virtual LocalDateTime localAt(std::chrono::sys_seconds moment) const = 0;
 };
 
 // The system's local time: on POSIX as the C library sees it (TZ, /etc/localtime), on Windows
@@ -19,6 +22,7 @@ class SystemClock final : public Clock
 {
 public:
     LocalDateTime now() const override;
+    LocalDateTime localAt(std::chrono::sys_seconds moment) const override;
 };
 
 } // namespace quietwatch

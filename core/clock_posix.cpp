@@ -4,9 +4,10 @@
 
 namespace quietwatch {
 
-LocalDateTime SystemClock::now() const
+namespace {
+
+LocalDateTime localTime(std::time_t epochSeconds)
 {
-    const std::time_t epochSeconds = std::time(nullptr);
     std::tm local{};
     // localtime_r alone keeps the zone it first read; tzset notices a new TZ or /etc/localtime,
     // so a program left running across a change of time zone shows the new local time.
@@ -20,6 +21,18 @@ LocalDateTime SystemClock::now() const
         minutes{local.tm_min},
         seconds{local.tm_sec},
     };
+}
+
+} // namespace
+
+LocalDateTime SystemClock::now() const
+{
+    return localTime(std::time(nullptr));
+}
+
+LocalDateTime SystemClock::localAt(std::chrono::sys_seconds moment) const
+{
+    return localTime(static_cast<std::time_t>(moment.time_since_epoch().count()));
 }
 
 } // namespace quietwatch

@@ -71,6 +71,53 @@ bool targetArmed(const Schedule &schedule)
     return targetArmed(schedule.targetDate(), schedule.targetTime(), schedule.clockDate(), schedule.clockTime());
 }
 
+void KeepAwakeSwitch::follow(const WakePlan &plan)
+{
+    followAll(plan);
+}
+
+bool KeepAwakeSwitch::followAll(const WakePlan &plan)
+{
+    if (plan.armed) {
+        follow(true); // held before a wake is asked
+    } else if (m_stayingUp) {
+        m_stayingUp = false;
+        m_keepAwake.stayUp(false);
+    }
+    bool asked = false;
+    if (plan.wakeAt != m_wake) { // the same target's wake moment passing changes nothing
+        m_wake = plan.wakeAt;
+        if (m_wake && plan.wakeAhead) {
+            m_keepAwake.wakeAt(m_wake);
+            m_wakeAsked = asked = true;
+        } else if (m_wakeAsked) { // a wake left from another target, or none wanted any more
+            m_keepAwake.wakeAt(std::nullopt);
+            m_wakeAsked = false;
+        }
+    }
+    if (!plan.armed) {
+        follow(false);
+    }
+    return asked;
+}
+
+void KeepAwakeSwitch::clockChanged(const WakePlan &plan)
+{
+    if (!followAll(plan) && m_wake && plan.wakeAhead) {
+        m_keepAwake.wakeAt(m_wake);
+        m_wakeAsked = true;
+    }
+}
+
+void KeepAwakeSwitch::resumed(const WakePlan &plan)
+{
+    clockChanged(plan); // a target slept through is no longer armed: every hold let go
+    if (plan.withinLead) {
+        m_stayingUp = true;
+        m_keepAwake.stayUp(true);
+    }
+}
+
 void KeepAwakeSwitch::follow(bool armed)
 {
     if (armed == m_holding) {

@@ -2,9 +2,16 @@
 
 #include "dbusworker.h"
 #include "keepawakeplatform.h"
+#include "userwaketimer.h"
 
+#include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace quietwatch {
@@ -13,11 +20,11 @@ namespace {
 
 constexpr const char *kReason = "設定した時刻の電源操作を待っています";
 constexpr dbus_uint32_t kPortalSuspend = 4; // the portal's flag for suspending, idle or not
-enum JobKind
-{
-    kHold,
-    kRelease
-};
+// The one kind of job: bring the buses to what the window wants now. Jobs of one kind
+// waiting together join, and each reads the wish as it stands when it runs.
+constexpr int kSettle = 0;
+constexpr const char *kResumeMatch = "type='signal',sender='org.freedesktop.login1',path='/org/freedesktop/login1',"
+                                     "interface='org.freedesktop.login1.Manager',member='PrepareForSleep'";
 
 // Calls a method and waits for its answer (on the worker's thread; the window never waits
 // on it) as long as libdbus gives a reply, 25 s: a portal started on first use may be slow
@@ -67,16 +74,15 @@ std::string portalInhibit(DBusConnection *bus)
     return path;
 }
 
-// org.freedesktop.login1.Manager.Inhibit("idle", "Quietwatch", reason, "block"): the
+// org.freedesktop.login1.Manager.Inhibit(what, "Quietwatch", reason, "block"): the
 // descriptor that holds the inhibitor, or -1.
-int logindInhibit(DBusConnection *bus)
+int logindInhibit(DBusConnection *bus, const char *what)
 {
     const dbus::Message message(dbus_message_new_method_call("org.freedesktop.login1", "/org/freedesktop/login1",
                                                              "org.freedesktop.login1.Manager", "Inhibit"));
     if (!message) {
         return -1;
     }
-    const char *what = "idle";
     const char *who = "Quietwatch";
     const char *why = kReason;
     const char *mode = "block";
@@ -90,21 +96,105 @@ int logindInhibit(DBusConnection *bus)
     return descriptor;
 }
 
+// logind's PrepareForSleep(false): the machine has resumed.
+bool isResume(DBusMessage *message)
+{
+    dbus_bool_t sleeping = TRUE;
+    return dbus_message_is_signal(message, "org.freedesktop.login1.Manager", "PrepareForSleep") &&
+           dbus_message_get_args(message, nullptr, DBUS_TYPE_BOOLEAN, &sleeping, DBUS_TYPE_INVALID) && !sleeping;
+}
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 } // namespace
 
-// The worker's side: the buses, their connections and what is held on them.
+// The worker's side: the buses, their connections and what is held on them; and what the
+// window wants, which it writes and the worker reads.
 struct LinuxKeepAwake::Inhibition
 {
+    struct Wish
+    {
+        bool held = false;
+        std::optional<std::chrono::sys_seconds> wake;
+        bool up = false;
+    };
+
     InhibitBuses buses;
     dbus::Connection session;
     dbus::Connection system;
-    std::string portalRequest; // the portal's request object while it holds
-    int logindInhibitor = -1;  // the inhibitor lasts as long as this descriptor
+    std::string portalRequest;                         // the portal's request object while it holds
+    int logindInhibitor = -1;                          // the inhibitor lasts as long as this descriptor
+    int lidInhibitor = -1;                             // the same for the closed lid, only while kept up
+    std::optional<std::chrono::sys_seconds> wakeAsked; // asked of the user manager, taken or not
+    bool wakeStanding = false;                         // the manager took it
+    const DBusConnection *watched = nullptr;           // the system connection that hears of resumes
+    // A new wish ends the listening; made with the first wish, so an idle program has none.
+    std::optional<Descriptor> poke;
+
+    std::mutex mutex; // guards what follows, written by the window's thread
+    Wish wish;
+    std::mutex handlerMutex;
+    std::function<void()> onResume;
 
     Inhibition(const Inhibition &) = delete;
     Inhibition &operator=(const Inhibition &) = delete;
     explicit Inhibition(InhibitBuses b) : buses(std::move(b)) {}
-    ~Inhibition() { letGo(); }
+    ~Inhibition()
+    {
+        letGo();
+        keepUp(false);
+    }
+
+    void want(const auto &change)
+    {
+        if (!poke) {
+            poke.emplace(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        }
+        {
+            const std::lock_guard lock(mutex);
+            change(wish);
+        }
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(poke->get(), &one, sizeof one);
+    }
+
+    // The worker's job. While held it then listens for resumes, until the next wish.
+    void settle()
+    {
+        std::uint64_t pokes = 0;
+        [[maybe_unused]] const auto read = ::read(poke->get(), &pokes, sizeof pokes);
+        Wish now;
+        {
+            const std::lock_guard lock(mutex);
+            now = wish;
+        }
+        if (now.held) {
+            inhibit();
+        } else {
+            letGo();
+        }
+        askWake(now.held ? now.wake : std::nullopt);
+        keepUp(now.held && now.up);
+        if (now.held) {
+            listen();
+        }
+    }
 
     // A call that ends without a usable answer (no answer in time, an error, a reply of
     // the wrong shape) may still have made something on the bus: a portal request whose
@@ -123,7 +213,7 @@ struct LinuxKeepAwake::Inhibition
             session.reset();
         }
         if (DBusConnection *bus = connection(system, buses.system)) {
-            logindInhibitor = logindInhibit(bus);
+            logindInhibitor = logindInhibit(bus, "idle");
             if (logindInhibitor < 0) {
                 system.reset();
             }
@@ -150,9 +240,90 @@ struct LinuxKeepAwake::Inhibition
         }
     }
 
-    static DBusConnection *connection(dbus::Connection &kept, const std::string &address)
+    // The user manager's timer, replaced when the moment changes; a manager that is missing
+    // or refuses is asked again only for another moment.
+    void askWake(std::optional<std::chrono::sys_seconds> moment)
     {
-        return address.empty() ? nullptr : dbus::keptOrFresh(kept, address);
+        if (moment == wakeAsked) {
+            return;
+        }
+        wakeAsked = moment;
+        DBusConnection *bus = connection(session, buses.session);
+        if (bus == nullptr) {
+            wakeStanding = false;
+        } else if (moment) {
+            wakeStanding = userwake::start(bus, *moment);
+        } else if (wakeStanding) {
+            userwake::stop(bus);
+            wakeStanding = false;
+        }
+    }
+
+    // logind suspends a machine woken with its lid closed again after a short hold-off,
+    // unless the lid switch's handling is blocked.
+    void keepUp(bool up)
+    {
+        if (up && lidInhibitor < 0) {
+            if (DBusConnection *bus = connection(system, buses.system)) {
+                lidInhibitor = logindInhibit(bus, "handle-lid-switch");
+            }
+        } else if (!up && lidInhibitor >= 0) {
+            ::close(lidInhibitor);
+            lidInhibitor = -1;
+        }
+    }
+
+    // Waits for logind's resume signals on the system bus, until the window wants something
+    // new (or the connection ends). A wait of the poll: no wake-up while nothing happens.
+    void listen()
+    {
+        DBusConnection *bus = connection(system, buses.system);
+        int socket = -1;
+        if (bus == nullptr || !dbus_connection_get_unix_fd(bus, &socket)) {
+            return;
+        }
+        if (watched != bus) {
+            dbus_bus_add_match(bus, kResumeMatch, nullptr); // sent without waiting for the answer
+            dbus_connection_flush(bus);
+            watched = bus;
+        }
+        for (;;) {
+            while (DBusMessage *arrived = dbus_connection_pop_message(bus)) {
+                const dbus::Message message(arrived);
+                if (isResume(arrived)) {
+                    const std::lock_guard lock(handlerMutex);
+                    if (onResume) {
+                        onResume();
+                    }
+                }
+            }
+            if (!dbus_connection_get_is_connected(bus)) {
+                system.reset();
+                watched = nullptr;
+                return;
+            }
+            std::array<pollfd, 2> waits{pollfd{socket, POLLIN, 0}, pollfd{poke->get(), POLLIN, 0}};
+            if (::poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) {
+                return;
+            }
+            if (waits[1].revents != 0) {
+                return; // a new wish: the next job settles it
+            }
+            dbus_connection_read_write(bus, 0);
+        }
+    }
+
+    DBusConnection *connection(dbus::Connection &kept, const std::string &address)
+    {
+        if (address.empty()) {
+            return nullptr;
+        }
+        const DBusConnection *before = kept.get();
+        DBusConnection *bus = dbus::keptOrFresh(kept, address);
+        if (&kept == &system && bus != before) {
+            watched = nullptr; // a fresh connection has no match yet
+        }
+        return bus;
     }
 };
 
@@ -184,21 +355,50 @@ LinuxKeepAwake::LinuxKeepAwake(InhibitBuses buses)
 
 LinuxKeepAwake::~LinuxKeepAwake()
 {
+    onResume({});
     if (m_held) {
-        release();
+        m_inhibition->want([](Inhibition::Wish &wish) { wish = {}; });
+        post();
     }
-    m_worker.reset(); // waits for the release, or lets a stuck worker go
+    m_worker.reset(); // waits for the letting go, or lets a stuck worker go
 }
 
 void LinuxKeepAwake::hold()
 {
     m_held = true; // from here on the worker's thread runs
-    m_worker->post(kHold, [inhibition = m_inhibition] { inhibition->inhibit(); });
+    m_inhibition->want([](Inhibition::Wish &wish) { wish.held = true; });
+    post();
 }
 
 void LinuxKeepAwake::release()
 {
-    m_worker->post(kRelease, [inhibition = m_inhibition] { inhibition->letGo(); });
+    m_inhibition->want([](Inhibition::Wish &wish) { wish.held = false; });
+    post();
+}
+
+void LinuxKeepAwake::wakeAt(std::optional<std::chrono::sys_seconds> moment)
+{
+    m_inhibition->want([moment](Inhibition::Wish &wish) { wish.wake = moment; });
+    post();
+}
+
+void LinuxKeepAwake::stayUp(bool up)
+{
+    m_inhibition->want([up](Inhibition::Wish &wish) { wish.up = up; });
+    post();
+}
+
+void LinuxKeepAwake::onResume(std::function<void()> handler)
+{
+    const std::lock_guard lock(m_inhibition->handlerMutex);
+    m_inhibition->onResume = std::move(handler);
+}
+
+void LinuxKeepAwake::post()
+{
+    if (m_held) {
+        m_worker->post(kSettle, [inhibition = m_inhibition] { inhibition->settle(); });
+    }
 }
 
 std::unique_ptr<KeepAwake> createKeepAwake()

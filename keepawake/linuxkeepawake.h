@@ -2,8 +2,10 @@
 
 // Linux: the desktop's own inhibition through the XDG desktop portal on the session bus
 // (GNOME and KDE honour it), or, where no portal answers, logind's idle inhibitor on the
-// system bus. Every bus call runs on a worker thread of its own, started on the first
-// hold: a missing, refusing or hung bus never holds up the window, and an idle program
+// system bus. The wake is a timer of the user's service manager (userwaketimer.h); while
+// held the worker hears logind's resumes, and keeping the machine up after one blocks the
+// lid switch's handling. Every bus call runs on a worker thread of its own, started on the
+// first hold: a missing, refusing or hung bus never holds up the window, and an idle program
 // never touches D-Bus.
 
 #include "keepawake.h"
@@ -41,8 +43,12 @@ public:
 
     void hold() override;
     void release() override;
+    void wakeAt(std::optional<std::chrono::sys_seconds> moment) override;
+    void stayUp(bool up) override;
+    void onResume(std::function<void()> handler) override;
 
 private:
+    void post(); // the worker brings the buses to the wish
     struct Inhibition;
     std::shared_ptr<Inhibition> m_inhibition; // owned by the worker's jobs
     std::unique_ptr<dbus::Worker> m_worker;

@@ -96,7 +96,8 @@ KeepAwake &noKeepAwake()
 Form1::Form1(const Clock &clock, PowerRequests &power, QWidget *parent) : Form1(clock, power, noKeepAwake(), parent) {}
 
 Form1::Form1(const Clock &clock, PowerRequests &power, KeepAwake &keepAwake, QWidget *parent)
-    : QMainWindow(parent), m_clock(clock), m_power(power), m_schedule(clock, power), m_keepAwake(keepAwake)
+    : QMainWindow(parent), m_clock(clock), m_power(power), m_schedule(clock, power), m_system(keepAwake),
+      m_keepAwake(keepAwake)
 {
     ui::applyWindowDesign(*this, design::kForm1);
     setWindowIcon(QIcon(QStringLiteral(":/quietwatch/quietwatch.png")));
@@ -107,6 +108,13 @@ Form1::Form1(const Clock &clock, PowerRequests &power, KeepAwake &keepAwake, QWi
     createMenus();
     fixGeometry();
     load();
+    // Resumes are heard on the backend's thread and handled on the window's.
+    m_system.onResume([this] { QMetaObject::invokeMethod(this, &Form1::resumed, Qt::QueuedConnection); });
+}
+
+Form1::~Form1()
+{
+    m_system.onResume({});
 }
 
 void Form1::createControls()
@@ -276,7 +284,15 @@ void Form1::RebootNow()
 
 void Form1::followTarget()
 {
-    m_keepAwake.follow(targetArmed(m_schedule));
+    m_keepAwake.follow(planWake(m_schedule, m_clock));
+}
+
+void Form1::resumed()
+{
+    // The first reading after the resume decides: a target slept through lets go of
+    // everything, one within the lead keeps the machine up until its second has passed.
+    tick();
+    m_keepAwake.resumed(planWake(m_schedule, m_clock));
 }
 
 Action Form1::actionChoice() const

@@ -32,6 +32,9 @@ public:
     Form1(const Clock &clock, PowerRequests &power, QWidget *parent = nullptr);
     // The machine is kept from idle sleep through `keepAwake` while the target is ahead.
     Form1(const Clock &clock, PowerRequests &power, KeepAwake &keepAwake, QWidget *parent = nullptr);
+    ~Form1() override;
+    Form1(const Form1 &) = delete;
+    Form1 &operator=(const Form1 &) = delete;
 
 private:
     void createControls();
@@ -54,11 +57,13 @@ private:
     Action actionChoice() const;
     void selectFirstEntries();
     void showTarget();
-    void followTarget(); // holds or lets go of idle sleep as the target is armed or not
+    void followTarget(); // holds or lets go of idle sleep and the wake as the target is armed or not
+    void resumed();      // the system has resumed from sleep
 
     const Clock &m_clock;
     PowerRequests &m_power;
     Schedule m_schedule;
+    KeepAwake &m_system;
     KeepAwakeSwitch m_keepAwake; // lets go when the window is destroyed
 
     QGroupBox *f2 = nullptr;

@@ -42,6 +42,7 @@ bool Form1::show(int showCommand)
     m_controls.create(hwnd(), design,
                       {{"cmDate", &dates}, {"cmTime(0)", &hours}, {"cmTime(1)", &minutes}, {"cmTime(2)", &minutes}});
     load(dates, hours, minutes);
+    m_resumeNotification = RegisterSuspendResumeNotification(hwnd(), DEVICE_NOTIFY_WINDOW_HANDLE);
     // The start position is fixed: the client area, below the menu bar, at its design place.
     const int dpi = static_cast<int>(GetDpiForWindow(hwnd()));
     const SIZE outer = layout(dpi);
@@ -101,7 +102,19 @@ LRESULT Form1::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         // The timer goes with the window, so a set target can never fire afterwards.
         KillTimer(hwnd(), kTimer1);
-        m_keepAwake.follow(false);
+        m_keepAwake.follow(WakePlan{});
+        if (m_resumeNotification != nullptr) {
+            UnregisterSuspendResumeNotification(m_resumeNotification);
+            m_resumeNotification = nullptr;
+        }
+        return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+            resumed();
+        }
+        return TRUE;
+    case WM_TIMECHANGE:
+        clockChanged();
         return 0;
     default:
         return Window::handleMessage(message, wParam, lParam);
@@ -210,7 +223,21 @@ void Form1::showTarget()
 
 void Form1::followTarget()
 {
-    m_keepAwake.follow(targetArmed(m_schedule));
+    m_keepAwake.follow(planWake(m_schedule, m_clock));
+}
+
+void Form1::resumed()
+{
+    // The first reading after the resume decides: a target slept through lets go of
+    // everything, one within the lead takes the power request again until its second has passed.
+    tick();
+    m_keepAwake.resumed(planWake(m_schedule, m_clock));
+}
+
+void Form1::clockChanged()
+{
+    tick();
+    m_keepAwake.clockChanged(planWake(m_schedule, m_clock));
 }
 
 Action Form1::actionChoice() const

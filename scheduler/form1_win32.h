@@ -33,6 +33,8 @@ private:
     void exitProgram();
     void showTarget();
     void followTarget();
+    void resumed();
+    void clockChanged();
     Action actionChoice() const;
     HWND control(std::string_view name) const { return m_controls[name]; }
 
@@ -40,6 +42,7 @@ private:
     PowerRequests &m_power;
     Schedule m_schedule;
     KeepAwakeSwitch m_keepAwake;
+    HPOWERNOTIFY m_resumeNotification = nullptr; // resumes from Modern Standby too
     const win32::Controls *designedControls() const override { return &m_controls; }
     win32::Controls m_controls;
 };

@@ -34,6 +34,7 @@ public:
         const auto seconds = static_cast<int>(m_elapsed.elapsed() / 1000);
         return at(2026, 12, 7, 12, seconds / 60, seconds % 60);
     }
+    LocalDateTime localAt(std::chrono::sys_seconds moment) const override { return FakeClock().localAt(moment); }
 
 private:
     QElapsedTimer m_elapsed;

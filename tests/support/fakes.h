@@ -19,7 +19,8 @@ inline LocalDateTime at(int y, unsigned mo, unsigned d, int h = 0, int mi = 0, i
     return {year_month_day{year{y}, month{mo}, day{d}}, hours{h}, minutes{mi}, seconds{s}};
 }
 
-// Answers `current`, or, while `script` holds readings, the next one of those.
+// Answers `current`, or, while `script` holds readings, the next one of those; its zone is
+// `utcOffset` ahead of UTC all year (Japan's, unless a test changes it).
 class FakeClock final : public Clock
 {
 public:
@@ -34,7 +35,16 @@ public:
         script.pop_front();
         return next;
     }
+    LocalDateTime localAt(std::chrono::sys_seconds moment) const override
+    {
+        using namespace std::chrono;
+        const sys_seconds wall = moment + utcOffset;
+        const sys_days day = floor<days>(wall);
+        const hh_mm_ss time(wall - day);
+        return {year_month_day{day}, time.hours(), time.minutes(), time.seconds()};
+    }
 
+    std::chrono::seconds utcOffset{std::chrono::hours{9}};
     mutable LocalDateTime current;
     mutable std::deque<LocalDateTime> script;
     mutable int reads = 0;

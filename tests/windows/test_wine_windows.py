@@ -282,8 +282,14 @@ def menu_now(wine, key, flags):
 
 
 def case_keep_awake(wine):
-    """A target ahead holds off idle sleep; Clear lets go: the real calls, in Wine's relay trace."""
-    wine.reg(r'HKCU\Software\Wine\Debug', 'RelayInclude', 'REG_SZ', 'kernel32.SetThreadExecutionState')
+    """A target ahead holds off idle sleep and sets a timer that wakes the machine; Clear lets go
+    of both: the real calls, in Wine's relay trace. Where PowerCreateRequest makes no request
+    (Wine 8's is a stub) the execution state stands in. Wine keeps the timer but never wakes a
+    machine, and the due time is behind a pointer here (windows.keepawake reads it)."""
+    names = ['SetThreadExecutionState', 'PowerCreateRequest', 'PowerSetRequest', 'PowerClearRequest',
+             'SetWaitableTimerEx', 'SetWaitableTimer', 'CancelWaitableTimer']
+    wine.reg(r'HKCU\Software\Wine\Debug', 'RelayInclude', 'REG_SZ',
+             ';'.join('kernel32.' + name for name in names))
     program = wine.start(EXE, relay=True)
     window = wine.window('Quietwatch')
     # Five Tabs reach the date list, Down picks tomorrow, Tab and Space press Set; three
@@ -291,14 +297,38 @@ def case_keep_awake(wine):
     wine.display.keys(window, *['Tab'] * 5, 'Down', 'Tab', 'space')
 
     def calls():
+        """Each call as name(arguments), and PowerCreateRequest's answer as PowerCreateRequest=handle."""
         with open(program.log, errors='replace') as trace:
-            return re.findall(r'Call KERNEL32\.SetThreadExecutionState\(([0-9a-f]{8})\)', trace.read(), re.I)
-    check(wait_for(lambda: calls() == ['80000001'], 20, 0.2), 'after Set: %r' % calls())
+            found = re.findall(r'^[0-9a-f]+:(Call|Ret) +KERNEL32\.(\w+)\(([^)]*)\)(?: retval=(\w+))?',
+                               trace.read(), re.I | re.M)
+        return [name + '(' + args + ')' if kind == 'Call' else 'PowerCreateRequest=' + retval
+                for kind, name, args, retval in found if kind == 'Call' or name == 'PowerCreateRequest']
+
+    def shape(call):
+        name, args = call.split('(', 1)
+        args = args.rstrip(')').split(',')
+        if name == 'SetWaitableTimerEx':  # a wake context, not a plain timer
+            return name + ('+wake' if int(args[5], 16) != 0 else '-no-wake')
+        if name in ('PowerSetRequest', 'PowerClearRequest'):
+            return name + '(' + args[1] + ')'
+        return call if name == 'SetThreadExecutionState' else name
+    check(wait_for(lambda: len(calls()) >= 4, 20, 0.2), 'after Set: %r' % calls())
+    made = calls()[:2]
+    check(made[0].startswith('PowerCreateRequest(') and made[1].startswith('PowerCreateRequest='), repr(made))
+    stub = made[1] == 'PowerCreateRequest=ffffffffffffffff'
+    held, let_go = (['SetThreadExecutionState(80000001)'], ['SetThreadExecutionState(80000000)']) if stub else \
+        (['PowerSetRequest(00000001)'], ['PowerClearRequest(00000001)'])
+    after_set = ['PowerCreateRequest', 'PowerCreateRequest='] + held + ['SetWaitableTimerEx+wake']
+
+    def shapes():
+        return ['PowerCreateRequest=' if c.startswith('PowerCreateRequest=') else shape(c) for c in calls()]
+    check(wait_for(lambda: shapes() == after_set, 20, 0.2), 'after Set: %r' % calls())
     wine.display.keys(window, *['shift+Tab'] * 3, 'space')
-    check(wait_for(lambda: calls() == ['80000001', '80000000'], 20, 0.2), 'after Clear: %r' % calls())
+    after_clear = after_set + ['CancelWaitableTimer'] + let_go
+    check(wait_for(lambda: shapes() == after_clear, 20, 0.2), 'after Clear: %r' % calls())
     wine.display.keys(window, 'alt+x')
     program.wait(15)
-    check(calls() == ['80000001', '80000000'], 'a window closed while let go asks nothing more: %r' % calls())
+    check(shapes() == after_clear, 'a window closed while let go asks nothing more: %r' % calls())
 
 
 def case_shut_now(wine):
