@@ -28,7 +28,10 @@ if run "build" "$here/build.sh" build -DQUIETWATCH_BUILD_TESTS=ON; then
 fi
 if run "build-asan" "$here/build.sh" build-asan -DQUIETWATCH_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Debug -DQUIETWATCH_SANITIZE=ON; then
     # The cross build runs Windows code under Wine and the checks read source: neither is native code to instrument.
+    # Qt 6.8 asks the desktop portal for its settings version at start and leaks the watcher of
+    # a call still unanswered at exit: that question is not asked in this run.
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+        LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp QT_NO_XDG_DESKTOP_PORTAL=1 \
         run "tests (sanitizers)" ctest_in build-asan -E '^(windows|checks)\.'
 fi
 if CXX=clang++ run "build-fuzz" "$here/build.sh" build-fuzz -DQUIETWATCH_BUILD_TESTS=ON -DQUIETWATCH_CORE_ONLY=ON -DQUIETWATCH_FUZZ=ON; then
