@@ -262,8 +262,11 @@ RECT Controls::placement(const design::Control &control, HDC measure, const std:
 void Controls::layout(int dpi)
 {
     // One font and one move a control, none where create() already gave them at this DPI.
+    // The fonts of the old DPI go only once every control has its new one: a control measures
+    // and paints with the font it has until then.
+    Fonts retired;
     if (dpi != m_dpi) {
-        m_fonts.clear();
+        retired.swap(m_fonts);
         m_placed.clear();
         m_listFonts.clear(); // fitted again below, to the entries the lists hold
         m_dpi = dpi;
