@@ -385,6 +385,33 @@ TEST(Win32DpiChange, OneMoveEachAndNoGdiObjectGained)
     EXPECT_LE(gdiAfter, gdiBefore) << "GDI objects gained";
 }
 
+// The program ends when its last window is gone, whether the user closed it or its object went
+// with the window still open; and opening the scheduler window again loads no new icon.
+TEST(Win32Window, LastWindowGoneEndsTheProgram)
+{
+    for (const bool byObject : {true, false}) {
+        MSG quit{};
+        while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        } // the ends of the tests before
+        {
+            Form2 form2;
+            ASSERT_TRUE(form2.show(SW_SHOWNOACTIVATE));
+            if (!byObject) {
+                DestroyWindow(form2.hwnd());
+            }
+        }
+        EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+            << (byObject ? "deleted with its window open" : "closed") << ": no end of the program";
+    }
+    testing::FakeClock clock(testing::at(2026, 12, 28, 23, 58, 58));
+    testing::RecordingRequests power;
+    NoKeepAwake keepAwake;
+    Form1 form1(clock, power, keepAwake);
+    ASSERT_TRUE(form1.show(SW_SHOWNOACTIVATE));
+    EXPECT_EQ(win32::programIcon(), reinterpret_cast<HICON>(GetClassLongPtrW(form1.hwnd(), GCLP_HICON)))
+        << "the icon was loaded anew";
+}
+
 // The face chosen for each design face where only some faces are installed: the design's name,
 // its English name, the stand-ins; the clock's face stays fixed-pitch.
 TEST(Win32Fonts, DesignFaceThenEnglishNameThenStandIns)
