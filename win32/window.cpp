@@ -1,6 +1,7 @@
 #include "window.h"
 
 #include "designedcontrols.h"
+#include "menubar.h"
 #include "wintext.h"
 
 namespace quietwatch::win32 {
