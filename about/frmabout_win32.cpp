@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <shellscalingapi.h>
 #include <string_view>
 #include <vector>
 
@@ -23,14 +24,42 @@ HWND hiddenOwner()
     return owner;
 }
 
+// A monitor's DPI, from shcore, loaded only for the About window's place (linked, it would load
+// at every start); the system's where it cannot be had.
+UINT monitorDpi(HMONITOR monitor)
+{
+    static const HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    static const auto getDpiForMonitor = reinterpret_cast<decltype(GetDpiForMonitor) *>(
+        reinterpret_cast<void (*)()>(shcore != nullptr ? GetProcAddress(shcore, "GetDpiForMonitor") : nullptr));
+    UINT x = 0;
+    UINT y = 0;
+    if (getDpiForMonitor != nullptr && SUCCEEDED(getDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)) && x != 0) {
+        return x;
+    }
+    return GetDpiForSystem();
+}
+
+// Each monitor's work area with the About window's outer size at the monitor's DPI, the
+// scheduler window's monitor first: of two equally near places its own wins, as on the Qt side.
+struct WorkAreas
+{
+    HWND about = nullptr;
+    HMONITOR scheduler = nullptr;
+    std::vector<PlaceArea> areas;
+};
+
 BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data)
 {
+    auto &found = *reinterpret_cast<WorkAreas *>(data);
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     if (GetMonitorInfoW(monitor, &info) != 0) {
         const RECT &r = info.rcWork;
-        reinterpret_cast<std::vector<ScreenRect> *>(data)->push_back(
-            {r.left, r.top, r.right - r.left, r.bottom - r.top});
+        const design::Window &design = design::kFrmAbout;
+        const SIZE size = win32::outerSize(found.about, design.clientWidth, design.clientHeight,
+                                           static_cast<int>(monitorDpi(monitor)));
+        found.areas.insert(monitor == found.scheduler ? found.areas.begin() : found.areas.end(),
+                           PlaceArea{{r.left, r.top, r.right - r.left, r.bottom - r.top}, size.cx, size.cy});
     }
     return TRUE;
 }
@@ -46,17 +75,23 @@ void frmAbout::showBeside(HWND scheduler)
             return;
         }
     }
+    HWND about = g_about->hwnd();
     RECT main{};
     GetWindowRect(scheduler, &main);
-    RECT own{};
-    GetWindowRect(g_about->hwnd(), &own);
-    std::vector<ScreenRect> areas;
-    EnumDisplayMonitors(nullptr, nullptr, &addWorkArea, reinterpret_cast<LPARAM>(&areas));
-    const ScreenPoint place = aboutWindowPlace({main.left, main.top, main.right - main.left, main.bottom - main.top},
-                                               own.right - own.left, own.bottom - own.top, areas);
-    SetWindowPos(g_about->hwnd(), nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    ShowWindow(g_about->hwnd(), SW_SHOWNORMAL);
-    SetForegroundWindow(g_about->hwnd());
+    // Placed on a monitor of another DPI, the window takes that DPI's size: the place is chosen
+    // for the size it has where it lands.
+    WorkAreas found{about, MonitorFromWindow(scheduler, MONITOR_DEFAULTTONEAREST), {}};
+    EnumDisplayMonitors(nullptr, nullptr, &addWorkArea, reinterpret_cast<LPARAM>(&found));
+    const ScreenPoint place =
+        aboutWindowPlace({main.left, main.top, main.right - main.left, main.bottom - main.top}, found.areas);
+    SetWindowPos(about, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    // A new DPI on the way moved it to the place Windows suggested: it goes to its own, on the
+    // same monitor (wholly inside that monitor's work area at this size), so no further change.
+    if (RECT now{}; GetWindowRect(about, &now) && (now.left != place.x || now.top != place.y)) {
+        SetWindowPos(about, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    ShowWindow(about, SW_SHOWNORMAL);
+    SetForegroundWindow(about);
 }
 
 void frmAbout::closeIfOpen()

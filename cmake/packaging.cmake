@@ -61,6 +61,18 @@ FunctionEnd")
     # Start-menu entries: the scheduler, and the time query under its window's title.
     set(CPACK_PACKAGE_EXECUTABLES Quietwatch Quietwatch quietwatch-timequery "時刻合わせ")
     set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+    # An older Windows than the programs need is refused before the first page. CPack's template
+    # has its own .onInit and no hook at its start: a copy of it, made here, calls the check
+    # first (cmake/nsis-minimum-windows.nsh; the template is UTF-8, so are the Japanese texts).
+    file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in nsis_template)
+    file(READ ${PROJECT_SOURCE_DIR}/cmake/nsis-minimum-windows.nsh nsis_check)
+    string(REPLACE "\nFunction .onInit\n" "\n${nsis_check}\nFunction .onInit\n  Call QuietwatchRefuseOldWindows\n"
+                   nsis_checked "${nsis_template}")
+    if(nsis_checked STREQUAL nsis_template)
+        message(FATAL_ERROR "CPack's NSIS template has no .onInit to put the Windows version check in")
+    endif()
+    file(WRITE ${PROJECT_BINARY_DIR}/cpack-nsis/NSIS.template.in "${nsis_checked}")
+    set(CPACK_MODULE_PATH ${PROJECT_BINARY_DIR}/cpack-nsis ${CMAKE_MODULE_PATH})
 endif()
 
 include(CPack)

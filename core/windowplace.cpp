@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <vector>
 
 namespace quietwatch {
 
@@ -16,13 +17,13 @@ int clampInto(int wanted, int length, int start, int size)
 
 } // namespace
 
-ScreenPoint aboutWindowPlace(const ScreenRect &mainOuter, int aboutWidth, int aboutHeight,
-                             std::span<const ScreenRect> availableAreas)
+ScreenPoint aboutWindowPlace(const ScreenRect &mainOuter, std::span<const PlaceArea> areas)
 {
     const ScreenPoint beside{mainOuter.left + mainOuter.width, mainOuter.top};
     ScreenPoint best = beside;
     long long bestDistance = std::numeric_limits<long long>::max();
-    for (const ScreenRect &area : availableAreas) {
+    for (const auto &[area, aboutWidth, aboutHeight] : areas) {
+        // Wholly inside the area, the window is on that area's screen and has the size given for it.
         const ScreenPoint inside{clampInto(beside.x, aboutWidth, area.left, area.width),
                                  clampInto(beside.y, aboutHeight, area.top, area.height)};
         // Where the window fits as placed, the distance is 0 and the placement stands.
@@ -34,6 +35,16 @@ ScreenPoint aboutWindowPlace(const ScreenRect &mainOuter, int aboutWidth, int ab
         }
     }
     return best;
+}
+
+ScreenPoint aboutWindowPlace(const ScreenRect &mainOuter, int aboutWidth, int aboutHeight,
+                             std::span<const ScreenRect> availableAreas)
+{
+    std::vector<PlaceArea> areas;
+    for (const ScreenRect &area : availableAreas) {
+        areas.push_back({area, aboutWidth, aboutHeight});
+    }
+    return aboutWindowPlace(mainOuter, areas);
 }
 
 } // namespace quietwatch

@@ -68,11 +68,16 @@ cmd_wine_start() {
     # draw boxes; a crash never waits for a click. Without an X display the desktop falls back
     # to Wine's null driver, on which windows exist and text is measured but nothing is shown
     # (the layout test); with one (the end-to-end test, the screenshots) it is X11 as before.
+    # The prefix reports Windows 10 (Debian's Wine 8 makes Windows 7 prefixes), the least the
+    # programs and their installer take; a program named windows7-setup.exe is told it runs on
+    # Windows 7 (the installer test).
     local reg=$WINEPREFIX/quietwatch.reg
     printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
         '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"Yu Gothic UI"="IPAPGothic"' \
         '"Meiryo UI"="IPAPGothic"' '"MS UI Gothic"="IPAPGothic"' '' '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' \
-        '' '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Graphics"="x11,null"' |
+        '' '[HKEY_CURRENT_USER\Software\Wine\Drivers]' '"Graphics"="x11,null"' \
+        '' '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win10"' \
+        '' '[HKEY_CURRENT_USER\Software\Wine\AppDefaults\windows7-setup.exe]' '"Version"="win7"' |
         iconv -f UTF-8 -t UTF-16 >"$reg"
     timeout 60 wine regedit /S "$reg" </dev/null >>"$log" 2>&1 || die "the prefix's settings failed: $(cat "$log")"
     # A desktop made before the driver setting keeps its driver: a new session takes the setting.

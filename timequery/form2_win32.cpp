@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 #include <ws2tcpip.h>
 
@@ -14,13 +15,6 @@ namespace {
 constexpr UINT kSocketMessage = WM_APP + 1;
 constexpr UINT kLookupMessage = WM_APP + 2;
 constexpr UINT_PTR kSilenceTimer = 1;
-
-// What a lookup thread hands back to the window.
-struct LookupResult
-{
-    unsigned id = 0;
-    std::string address; // empty: not found
-};
 
 // An address as text, either family; an IPv4 address mapped into IPv6 (as the dual-stack
 // socket reports IPv4 senders) as the IPv4 one.
@@ -62,6 +56,24 @@ const ADDRINFOW *preferred(const ADDRINFOW *found)
 }
 
 } // namespace
+
+void LookupResults::put(unsigned id, std::string address)
+{
+    const std::lock_guard lock(m_mutex);
+    m_found[id] = std::move(address);
+}
+
+std::optional<std::string> LookupResults::take(unsigned id)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto found = m_found.find(id);
+    if (found == m_found.end()) {
+        return std::nullopt;
+    }
+    std::string address = std::move(found->second);
+    m_found.erase(found);
+    return address;
+}
 
 Form2::~Form2()
 {
@@ -120,12 +132,13 @@ LRESULT Form2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     case kLookupMessage: {
-        const std::unique_ptr<LookupResult> result(reinterpret_cast<LookupResult *>(lParam));
-        if (result->id != m_lookup) {
-            return 0; // a lookup of a query given up since
+        // Only an answer the window's own lookup left counts; lParam is never read.
+        const std::optional<std::string> address = m_lookupResults->take(static_cast<unsigned>(wParam));
+        if (!address || wParam != m_lookup) {
+            return 0; // not a lookup's answer, or one of a query given up since
         }
         m_lookup = 0;
-        carryOut(result->address.empty() ? m_query.notFound() : m_query.resolved(result->address));
+        carryOut(address->empty() ? m_query.notFound() : m_query.resolved(*address));
         return 0;
     }
     case WM_TIMER:
@@ -262,25 +275,26 @@ int Form2::serverAddress(const std::string &address, sockaddr_storage &server) c
 
 void Form2::startLookup(const std::string &host)
 {
-    // The resolver may take long; it runs on a thread of its own and posts its answer. A
-    // window gone by then drops it (the post fails and the thread frees it).
+    // The resolver may take long; it runs on a thread of its own, leaves its answer with the
+    // window's results and posts the lookup's id. A window gone by then takes nothing (the post
+    // fails and the thread takes its answer back; the results go with the last thread).
     static unsigned lastId = 0;
     m_lookup = ++lastId;
     // The wide lookup, so a name in any script reaches the resolver as typed (the ANSI one
     // would read it in the system's code page).
-    std::thread([window = hwnd(), id = m_lookup, host = win32::wide(host)] {
-        auto result = std::make_unique<LookupResult>();
-        result->id = id;
+    std::thread([window = hwnd(), id = m_lookup, host = win32::wide(host), results = m_lookupResults] {
+        std::string address; // empty: not found
         ADDRINFOW hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_DGRAM;
         ADDRINFOW *found = nullptr;
         if (GetAddrInfoW(host.c_str(), nullptr, &hints, &found) == 0 && found != nullptr) {
-            result->address = addressText(preferred(found)->ai_addr);
+            address = addressText(preferred(found)->ai_addr);
             FreeAddrInfoW(found);
         }
-        if (PostMessageW(window, kLookupMessage, 0, reinterpret_cast<LPARAM>(result.get())) != 0) {
-            result.release();
+        results->put(id, std::move(address));
+        if (PostMessageW(window, kLookupMessage, id, 0) == 0) {
+            results->take(id);
         }
     }).detach();
 }

@@ -7,10 +7,29 @@
 #include "timequery.h"
 #include "winui.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 namespace quietwatch {
+
+// What the lookup threads found, by lookup, until the window takes it: the message that tells
+// the window carries only the lookup's id, as any program can post it one.
+class LookupResults
+{
+public:
+    void put(unsigned id, std::string address);
+    // The address found (empty: not found), or nothing for an id without an answer.
+    std::optional<std::string> take(unsigned id);
+
+private:
+    std::mutex m_mutex;
+    std::map<unsigned, std::string> m_found;
+};
 
 class Form2 final : public win32::Window
 {
@@ -41,6 +60,8 @@ private:
     bool m_dualStack = false; // an IPv6 socket that takes IPv4 too
     int m_bindError = 0;
     unsigned m_lookup = 0; // the lookup whose answer is awaited; 0 for none
+    // Shared with the lookup threads, which may outlive the window.
+    std::shared_ptr<LookupResults> m_lookupResults = std::make_shared<LookupResults>();
 };
 
 } // namespace quietwatch

@@ -1,6 +1,6 @@
 #pragma once
 
-// The controls and the menu bar of a window, built from its table at the window's DPI.
+// The controls of a window, built from its table at the window's DPI.
 
 #include "fonts.h"
 #include "windowdesign.h"
@@ -67,9 +67,5 @@ private:
 // The id of a control's window: IDOK and IDCANCEL for the buttons Enter and Esc press (the
 // dialog manager sends those), otherwise 100 + the control's index in its table.
 int controlId(const design::Window &design, const design::Control &control);
-
-// The menu bar of a table; item ids are 1000 + 100 * menu + item.
-HMENU createMenuBar(const design::Window &design);
-const design::MenuItem *menuItem(const design::Window &design, int id);
 
 } // namespace quietwatch::win32

@@ -24,6 +24,7 @@ public:
     ~Fonts() { clear(); }
     HFONT get(const std::optional<design::Font> &font, int dpi);
     void clear();
+    void swap(Fonts &other) noexcept { m_fonts.swap(other.m_fonts); }
 
 private:
     std::map<std::tuple<std::string, int, bool, int>, HFONT> m_fonts;

@@ -9,7 +9,9 @@ namespace quietwatch::win32 {
 
 HICON programIcon()
 {
-    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"IDI_ICON1", IMAGE_ICON, 32, 32, 0));
+    // Shared: loaded once, whatever the number of windows, and never destroyed by the program
+    // (the window class keeps it for the program's life).
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), L"IDI_ICON1", IMAGE_ICON, 32, 32, LR_SHARED));
 }
 
 HBITMAP loadPicture(const wchar_t *resource, SIZE size)

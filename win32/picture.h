@@ -6,7 +6,7 @@
 
 namespace quietwatch::win32 {
 
-// The program's 32 x 32 icon from its resources, or nullptr.
+// The program's 32 x 32 icon from its resources, or nullptr; shared, never to be destroyed.
 HICON programIcon();
 
 // A picture from an RCDATA resource (a JPEG), decoded and scaled to the size given;

@@ -1,6 +1,7 @@
 #include "window.h"
 
 #include "designedcontrols.h"
+#include "menubar.h"
 #include "wintext.h"
 
 namespace quietwatch::win32 {
@@ -9,13 +10,23 @@ namespace {
 
 int g_openWindows = 0;
 
+// The program ends when none of its windows is open any more.
+void windowClosed()
+{
+    if (--g_openWindows == 0) {
+        PostQuitMessage(0);
+    }
+}
+
 } // namespace
 
 Window::~Window()
 {
     if (m_hwnd != nullptr) {
+        // The object is half gone: no message reaches it, so WM_NCDESTROY counts nothing either.
         SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
         DestroyWindow(m_hwnd);
+        windowClosed();
     }
 }
 
@@ -134,10 +145,7 @@ LRESULT CALLBACK Window::procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->m_hwnd = nullptr;
-        // The program ends when none of its windows is open any more.
-        if (--g_openWindows == 0) {
-            PostQuitMessage(0);
-        }
+        windowClosed();
         self->destroyed(); // last: it may delete the object
     }
     return result;

@@ -18,6 +18,20 @@ function(run)
     endif()
 endfunction()
 
+# Under Wine a copy named windows7-setup.exe is told it runs on Windows 7 (the prefix's setting,
+# scripts/cross-test.sh): it must refuse, before uninstalling or installing anything.
+if(emulator)
+    set(old_windows "${FOLDER}-windows7/windows7-setup.exe")
+    file(REMOVE_RECURSE "${FOLDER}-windows7")
+    file(MAKE_DIRECTORY "${FOLDER}-windows7")
+    file(COPY_FILE "${INSTALLER}" "${old_windows}")
+    execute_process(COMMAND ${emulator} "${old_windows}" /S "/D=${target}" RESULT_VARIABLE result TIMEOUT 120)
+    if(NOT result EQUAL 1 OR EXISTS "${FOLDER}")
+        message(FATAL_ERROR "the installer on Windows 7: exit code ${result}, the folder made: ${FOLDER}")
+    endif()
+    file(REMOVE_RECURSE "${FOLDER}-windows7")
+endif()
+
 run("${INSTALLER}" /S "/D=${target}")
 file(GLOB installed RELATIVE "${FOLDER}" "${FOLDER}/*")
 list(SORT installed)
