@@ -146,8 +146,15 @@ def controls(root):
             yield from controls(child)
 
 
+def role_name(control):
+    """A role's name from pyatspi's own table: at-spi2 2.5x names a push button "button", 2.46
+    "push button", the role itself the same."""
+    import pyatspi
+    return pyatspi.role.ROLE_NAMES.get(control.getRole()) or control.getRoleName()
+
+
 def find_control(root, name, role=None):
-    return next((c for c in controls(root) if c.name == name and (role is None or c.getRoleName() == role)), None)
+    return next((c for c in controls(root) if c.name == name and (role is None or role_name(c) == role)), None)
 
 
 def press(control):
@@ -164,9 +171,9 @@ def focusable(root):
             continue
         states = c.getState()
         if states.contains(pyatspi.STATE_FOCUSABLE) and states.contains(pyatspi.STATE_SHOWING):
-            role = c.getRoleName()
+            role = role_name(c)
             found.add((role, c.description if role == "combo box" and c.name else c.name))
-        if c.getRoleName() != "combo box":  # its entries belong to its drop-down
+        if role_name(c) != "combo box":  # its entries belong to its drop-down
             found |= focusable(c)
     return found
 
