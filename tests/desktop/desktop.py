@@ -231,6 +231,17 @@ def x_window(title):
             asked and (int(asked.group(1)), int(asked.group(2))))
 
 
+def frame_extents(title):
+    """(left, right, top, bottom) of the frame the window manager announces around a visible X
+    window, or None where it announces none."""
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], capture_output=True,
+                         text=True).stdout.split()
+    out = ids and subprocess.run(["xprop", "-id", ids[0], "_NET_FRAME_EXTENTS"], capture_output=True,
+                                 text=True).stdout
+    found = out and re.search(r"=\s*(\d+), (\d+), (\d+), (\d+)", out)
+    return found and tuple(int(n) for n in found.groups())
+
+
 def xwayland(quietwatch, _timequery=None):
     start_buses()
     start_weston(xwayland=True)
@@ -252,10 +263,18 @@ def xwayland(quietwatch, _timequery=None):
     # weston 10 maps a new X window at the place it asks for only when its first frame reaches
     # the shell after the window manager has passed that place on, a race no client wins every
     # time. So the place the About window asks for is checked, and where it landed is shown.
-    want = (248 + width, 285 - (height - 207))
+    # Beside the main window's frame: weston 14 announces its frame (its shadow included), so
+    # the program knows where that frame stands; weston 10 announced none, and the program took
+    # the place it had asked for as the outer edge.
+    extents = frame_extents("Quietwatch")
+    if extents:
+        _, right, frame_top, _ = extents
+        want = (x + width + right, y - frame_top)
+    else:
+        want = (248 + width, 285 - (height - 207))
     about = wait_for("the About window on the X display", lambda: x_window(ABOUT_TITLE), 5)
-    check(about[4] == want, f"the About window asks to stand beside it at {about[4]} (want {want}); "
-                            f"its client landed at {about[0]},{about[1]}")
+    check(about[4] == want, f"the About window asks to stand beside it at {about[4]} (want {want}, the frame "
+                            f"announced {extents or 'none'}); its client landed at {about[0]},{about[1]}")
 
 
 def wayland(quietwatch, _timequery=None):
