@@ -146,8 +146,15 @@ def controls(root):
             yield from controls(child)
 
 
+def role_name(control):
+    """A role's name from pyatspi's own table: at-spi2 2.5x names a push button "button", 2.46
+    "push button", the role itself the same."""
+    import pyatspi
+    return pyatspi.role.ROLE_NAMES.get(control.getRole()) or control.getRoleName()
+
+
 def find_control(root, name, role=None):
-    return next((c for c in controls(root) if c.name == name and (role is None or c.getRoleName() == role)), None)
+    return next((c for c in controls(root) if c.name == name and (role is None or role_name(c) == role)), None)
 
 
 def press(control):
@@ -164,9 +171,9 @@ def focusable(root):
             continue
         states = c.getState()
         if states.contains(pyatspi.STATE_FOCUSABLE) and states.contains(pyatspi.STATE_SHOWING):
-            role = c.getRoleName()
+            role = role_name(c)
             found.add((role, c.description if role == "combo box" and c.name else c.name))
-        if c.getRoleName() != "combo box":  # its entries belong to its drop-down
+        if role_name(c) != "combo box":  # its entries belong to its drop-down
             found |= focusable(c)
     return found
 
@@ -224,6 +231,17 @@ def x_window(title):
             asked and (int(asked.group(1)), int(asked.group(2))))
 
 
+def frame_extents(title):
+    """(left, right, top, bottom) of the frame the window manager announces around a visible X
+    window, or None where it announces none."""
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], capture_output=True,
+                         text=True).stdout.split()
+    out = ids and subprocess.run(["xprop", "-id", ids[0], "_NET_FRAME_EXTENTS"], capture_output=True,
+                                 text=True).stdout
+    found = out and re.search(r"=\s*(\d+), (\d+), (\d+), (\d+)", out)
+    return found and tuple(int(n) for n in found.groups())
+
+
 def xwayland(quietwatch, _timequery=None):
     start_buses()
     start_weston(xwayland=True)
@@ -245,10 +263,18 @@ def xwayland(quietwatch, _timequery=None):
     # weston 10 maps a new X window at the place it asks for only when its first frame reaches
     # the shell after the window manager has passed that place on, a race no client wins every
     # time. So the place the About window asks for is checked, and where it landed is shown.
-    want = (248 + width, 285 - (height - 207))
+    # Beside the main window's frame: weston 14 announces its frame (its shadow included), so
+    # the program knows where that frame stands; weston 10 announced none, and the program took
+    # the place it had asked for as the outer edge.
+    extents = frame_extents("Quietwatch")
+    if extents:
+        _, right, frame_top, _ = extents
+        want = (x + width + right, y - frame_top)
+    else:
+        want = (248 + width, 285 - (height - 207))
     about = wait_for("the About window on the X display", lambda: x_window(ABOUT_TITLE), 5)
-    check(about[4] == want, f"the About window asks to stand beside it at {about[4]} (want {want}); "
-                            f"its client landed at {about[0]},{about[1]}")
+    check(about[4] == want, f"the About window asks to stand beside it at {about[4]} (want {want}, the frame "
+                            f"announced {extents or 'none'}); its client landed at {about[0]},{about[1]}")
 
 
 def wayland(quietwatch, _timequery=None):

@@ -41,6 +41,18 @@ class Wine:
         subprocess.run(['wine', 'reg', 'add', key, '/v', name, '/t', kind, '/d', str(value), '/f'], env=self.env,
                        capture_output=True, timeout=60, check=True)
 
+    session_dpi = None  # the LogPixels the prefix's Wine session started with, once set here
+
+    def set_dpi(self, dpi):
+        """LogPixels, read by a fresh Wine session: Wine 10 fixes a monitor's DPI (the one a
+        per-monitor aware window gets) when the session starts; Wine 8 read it in each process."""
+        if Wine.session_dpi == dpi:
+            return
+        self.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', dpi)
+        subprocess.run(['wineserver', '-k'], env=self.env, capture_output=True, timeout=30, check=False)
+        subprocess.run(['wineserver', '-w'], env=self.env, capture_output=True, timeout=60, check=False)
+        Wine.session_dpi = dpi
+
     def start(self, exe, relay=False):
         log = os.path.join(self.workdir, 'wine-%d.log' % time.monotonic_ns())
         env = dict(self.env, WINEDEBUG='+relay') if relay else self.env
@@ -146,7 +158,7 @@ def check_action_line(wine, window, dpi=96):
 
 def case_start(wine, dpi=96):
     """Title, place and client size at a DPI; the initial texts."""
-    wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', dpi)
+    wine.set_dpi(dpi)
     try:
         program = wine.start(EXE)
         window = wine.window('Quietwatch')
@@ -157,7 +169,7 @@ def case_start(wine, dpi=96):
         check(wine.copy(window, 'Tab') == '未設定', 'txt1 before Set')
         return program
     finally:
-        wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', 96)
+        wine.set_dpi(96)
 
 
 def case_layout_144(wine):
@@ -181,7 +193,7 @@ def case_about_pixels(wine):
     """The About window at 96 and 144 dpi: the etched rule a grey band with a white one below it,
     starting further right; the picture's box at its design size, the picture reaching its border."""
     for dpi in (96, 144):
-        wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', dpi)
+        wine.set_dpi(dpi)
         try:
             program = wine.start(EXE)
             window = wine.window('Quietwatch')
@@ -210,7 +222,7 @@ def case_about_pixels(wine):
             wine.display.keys(window, 'alt+x')
             program.wait(15)
         finally:
-            wine.reg(r'HKCU\Control Panel\Desktop', 'LogPixels', 'REG_DWORD', 96)
+            wine.set_dpi(96)
 
 
 def case_toggle(wine):
