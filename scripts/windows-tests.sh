@@ -75,19 +75,24 @@ cmd_test() {
 
 cmd_published() {
     local build_dir=${1:?build dir} files=${2:?folder of the release files}
+    [ -f "$build_dir/CMakeCache.txt" ] || die "$build_dir is no tree this script has built"
     files=$(cd "$files" && pwd)
-    ! native || files=$(cygpath -m "$files") # for the native CMake
     (cd "$files" && sha256sum -c SHA256SUMS) || die "the files in $files are not those SHA256SUMS lists"
+    ! native || files=$(cygpath -m "$files") # for the native CMake
     cmake -S "$source_dir" -B "$build_dir" -DQUIETWATCH_PUBLISHED_DIR="$files" >/dev/null
     cmake --build "$build_dir" --target quietwatch_start_tests
+    local rc=0
     if native; then
-        cmd_test "$build_dir" -R '^windows\.installer$'
-        return
+        cmd_test "$build_dir" -R '^windows\.installer$' || rc=$?
+    else
+        local prefix=${QUIETWATCH_WINEPREFIX:-$build_dir/wineprefix}
+        "$source_dir/scripts/cross-test.sh" wine-start "$prefix"
+        cmd_test "$build_dir" -R '^windows\.installer$' || rc=$?
+        "$source_dir/scripts/cross-test.sh" wine-stop "$prefix"
     fi
-    local prefix=${QUIETWATCH_WINEPREFIX:-$build_dir/wineprefix}
-    "$source_dir/scripts/cross-test.sh" wine-start "$prefix"
-    trap "$(printf '%q ' "$source_dir/scripts/cross-test.sh" wine-stop "$prefix")" EXIT
-    cmd_test "$build_dir" -R '^windows\.installer$'
+    # The tree's own installer again for its later runs.
+    cmake -S "$source_dir" -B "$build_dir" -DQUIETWATCH_PUBLISHED_DIR= >/dev/null
+    return "$rc"
 }
 
 cmd_all() {
