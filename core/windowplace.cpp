@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -41,9 +42,10 @@ ScreenPoint aboutWindowPlace(const ScreenRect &mainOuter, int aboutWidth, int ab
                              std::span<const ScreenRect> availableAreas)
 {
     std::vector<PlaceArea> areas;
-    for (const ScreenRect &area : availableAreas) {
-        areas.push_back({area, aboutWidth, aboutHeight});
-    }
+    areas.reserve(availableAreas.size());
+    std::ranges::transform(availableAreas, std::back_inserter(areas), [&](const ScreenRect &area) {
+        return PlaceArea{area, aboutWidth, aboutHeight};
+    });
     return aboutWindowPlace(mainOuter, areas);
 }
 

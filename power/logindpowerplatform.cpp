@@ -48,7 +48,7 @@ struct LogindPowerPlatform::Link
 
     struct Awaited
     {
-        std::string_view method;
+        std::string_view method; // cppcheck-suppress unusedStructMember ; compared in deliver()
         dbus_uint32_t serial = 0;
         Moment asked;
     };
