@@ -35,7 +35,7 @@ public:
     // Called on any thread when the system has resumed from sleep, while held. An empty
     // handler stops the calls; once this returns, the last handler is not called any more.
     // A system whose window hears of resumes itself leaves it alone.
-    virtual void onResume(std::function<void()> /*handler*/) {}
+    virtual void onResume(std::function<void()> /*handler*/) {} // NOLINT(performance-unnecessary-value-param)
 };
 
 // For tests and systems without an inhibition.

@@ -40,16 +40,19 @@ WakePlan planWake(std::string_view targetDate, std::string_view targetTime, std:
     if (!plan.armed) {
         return plan;
     }
-    const auto target = utcOf(*momentOf(targetDate, targetTime), clock);
+    const auto targetMoment = momentOf(targetDate, targetTime);
+    const auto target = targetMoment ? utcOf(*targetMoment, clock) : std::nullopt;
     if (!target) {
         return plan; // a second the clock skips: it never fires, nothing to wake for
     }
-    plan.wakeAt = *target - lead;
+    const std::chrono::sys_seconds wakeAt = *target - lead;
+    plan.wakeAt = wakeAt;
     // The clock's reading is a second the clock showed; in a repeated hour its first pass is
     // taken, as for the target, so the two compare in the same pass.
-    const auto now = utcOf(*momentOf(clockDate, clockTime), clock);
-    plan.wakeAhead = !now || *now < *plan.wakeAt;
-    plan.withinLead = now && *now >= *plan.wakeAt;
+    const auto shown = momentOf(clockDate, clockTime);
+    const auto now = shown ? utcOf(*shown, clock) : std::nullopt;
+    plan.wakeAhead = !now || *now < wakeAt;
+    plan.withinLead = now && *now >= wakeAt;
     return plan;
 }
 

@@ -41,11 +41,10 @@ ScreenPoint aboutWindowPlace(const ScreenRect &mainOuter, std::span<const PlaceA
 ScreenPoint aboutWindowPlace(const ScreenRect &mainOuter, int aboutWidth, int aboutHeight,
                              std::span<const ScreenRect> availableAreas)
 {
+    const auto sized = [&](const ScreenRect &area) { return PlaceArea{area, aboutWidth, aboutHeight}; };
     std::vector<PlaceArea> areas;
     areas.reserve(availableAreas.size());
-    std::ranges::transform(availableAreas, std::back_inserter(areas), [&](const ScreenRect &area) {
-        return PlaceArea{area, aboutWidth, aboutHeight};
-    });
+    std::ranges::transform(availableAreas, std::back_inserter(areas), sized);
     return aboutWindowPlace(mainOuter, areas);
 }
 

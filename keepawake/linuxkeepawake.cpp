@@ -146,6 +146,7 @@ struct LinuxKeepAwake::Inhibition
     const DBusConnection *watched = nullptr;           // the system connection that hears of resumes
     // A new wish ends the listening; made with the first wish, so an idle program has none.
     std::optional<Descriptor> poke;
+    int pokeDescriptor() const { return poke ? poke->get() : -1; }
 
     std::mutex mutex; // guards what follows, written by the window's thread
     Wish wish;
@@ -178,7 +179,7 @@ struct LinuxKeepAwake::Inhibition
     void settle()
     {
         std::uint64_t pokes = 0;
-        [[maybe_unused]] const auto read = ::read(poke->get(), &pokes, sizeof pokes);
+        [[maybe_unused]] const auto read = ::read(pokeDescriptor(), &pokes, sizeof pokes);
         Wish now;
         {
             const std::lock_guard lock(mutex);
@@ -302,7 +303,7 @@ struct LinuxKeepAwake::Inhibition
                 watched = nullptr;
                 return;
             }
-            std::array<pollfd, 2> waits{pollfd{socket, POLLIN, 0}, pollfd{poke->get(), POLLIN, 0}};
+            std::array<pollfd, 2> waits{pollfd{socket, POLLIN, 0}, pollfd{pokeDescriptor(), POLLIN, 0}};
             if (::poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) {
                 return;
             }

@@ -57,12 +57,12 @@ struct LogindPowerPlatform::Link
     dbus::Connection connection;
     std::optional<Awaited> awaited; // the last request sent on `connection`, until its answer
 
-    // Whether the last request still waits for logind's answer; the answer, or the end of its
-    // connection, ends the wait. Whatever else arrived is dropped.
-    bool stillAwaited()
+    // The last request while it still waits for logind's answer, else none; the answer, or the
+    // end of its connection, ends the wait. Whatever else arrived is dropped.
+    const Awaited *stillAwaited()
     {
         if (!awaited || !connection) {
-            return false;
+            return nullptr;
         }
         dbus_connection_read_write(connection.get(), 0);
         while (DBusMessage *arrived = dbus_connection_pop_message(connection.get())) {
@@ -74,7 +74,7 @@ struct LogindPowerPlatform::Link
         if (!dbus_connection_get_is_connected(connection.get())) {
             awaited.reset();
         }
-        return awaited.has_value();
+        return awaited ? &*awaited : nullptr;
     }
 
     // A connection found broken is replaced once; when a fresh one fails too the request
@@ -84,7 +84,8 @@ struct LogindPowerPlatform::Link
         // The ticks of one second are less than a second apart. While the request of the first
         // still waits for its answer (polkit may be asking for a password), the next would only
         // ask the user again; one that failed without an answer is repeated.
-        if (stillAwaited() && awaited->method == method && asked - awaited->asked < std::chrono::seconds(1)) {
+        if (const Awaited *last = stillAwaited();
+            last != nullptr && last->method == method && asked - last->asked < std::chrono::seconds(1)) {
             return;
         }
         for (int attempt = 0; attempt < 2; ++attempt) {
