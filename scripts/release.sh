@@ -45,7 +45,7 @@ package() { dpkg-query -W -f='${Package} ${Version}' "$1" 2>/dev/null || echo "$
     echo "  dpkg: $(first_line dpkg-deb --version)"
     for f in build-release-windows/Quietwatch-*-win64.zip build-release-windows/Quietwatch-*-win64.exe; do
         echo "$(basename "$f"):"
-        echo "  compiler: $(first_line x86_64-w64-mingw32-g++-posix --version)"
+        echo "  compiler: $(first_line x86_64-w64-mingw32-g++-posix --version) ($(package g++-mingw-w64-x86-64-posix))"
         echo "  MinGW-w64: $(package mingw-w64-x86-64-dev), $(package binutils-mingw-w64-x86-64)"
         echo "  CMake: $(first_line cmake --version)"
         case $f in *.exe) echo "  NSIS: $(first_line makensis -VERSION)" ;; esac
