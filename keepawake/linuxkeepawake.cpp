@@ -26,18 +26,6 @@ constexpr int kSettle = 0;
 constexpr const char *kResumeMatch = "type='signal',sender='org.freedesktop.login1',path='/org/freedesktop/login1',"
                                      "interface='org.freedesktop.login1.Manager',member='PrepareForSleep'";
 
-// Calls a method and waits for its answer (on the worker's thread; the window never waits
-// on it) as long as libdbus gives a reply, 25 s: a portal started on first use may be slow
-// while it waits for its backend. Nothing on an error.
-dbus::Message call(DBusConnection *bus, DBusMessage *message)
-{
-    DBusError error;
-    dbus_error_init(&error);
-    dbus::Message reply(dbus_connection_send_with_reply_and_block(bus, message, DBUS_TIMEOUT_USE_DEFAULT, &error));
-    dbus_error_free(&error);
-    return reply;
-}
-
 // org.freedesktop.portal.Inhibit.Inhibit("", suspend, {"reason": reason}): the request's path.
 std::string portalInhibit(DBusConnection *bus)
 {
@@ -66,7 +54,7 @@ std::string portalInhibit(DBusConnection *bus)
     dbus_message_iter_close_container(&options, &entry);
     dbus_message_iter_close_container(&args, &options);
 
-    const dbus::Message reply = call(bus, message.get());
+    const dbus::Message reply = dbus::callAndWait(bus, message.get()); // a portal started on first use may be slow
     const char *path = nullptr;
     if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_OBJECT_PATH, &path, DBUS_TYPE_INVALID)) {
         return {};
@@ -88,7 +76,7 @@ int logindInhibit(DBusConnection *bus, const char *what)
     const char *mode = "block";
     dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &what, DBUS_TYPE_STRING, &who, DBUS_TYPE_STRING, &why,
                              DBUS_TYPE_STRING, &mode, DBUS_TYPE_INVALID);
-    const dbus::Message reply = call(bus, message.get());
+    const dbus::Message reply = dbus::callAndWait(bus, message.get());
     int descriptor = -1; // a copy of our own
     if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UNIX_FD, &descriptor, DBUS_TYPE_INVALID)) {
         return -1;

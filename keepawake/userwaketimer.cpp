@@ -21,20 +21,6 @@ dbus::Message managerCall(const char *method)
                                                       "org.freedesktop.systemd1.Manager", method));
 }
 
-// The call's answer and, on an error, its name (waits as long as libdbus gives a reply, 25 s,
-// on the worker's thread).
-dbus::Message call(DBusConnection *bus, DBusMessage *message, std::string *errorName = nullptr)
-{
-    DBusError error;
-    dbus_error_init(&error);
-    dbus::Message reply(dbus_connection_send_with_reply_and_block(bus, message, DBUS_TIMEOUT_USE_DEFAULT, &error));
-    if (errorName != nullptr && dbus_error_is_set(&error)) {
-        *errorName = error.name;
-    }
-    dbus_error_free(&error);
-    return reply;
-}
-
 // One (sv) entry of a property list.
 class Property
 {
@@ -78,14 +64,14 @@ void addBool(DBusMessageIter &list, const char *name, bool value)
     addBasic(list, name, DBUS_TYPE_BOOLEAN, "b", static_cast<dbus_bool_t>(value));
 }
 
-// TimersCalendar a(ss): [("OnCalendar", spec)].
-void addCalendar(DBusMessageIter &list, const std::string &spec)
+// TimersCalendar a(ss): [("OnCalendar", expression)].
+void addCalendar(DBusMessageIter &list, const std::string &expression)
 {
     Property property(list, "TimersCalendar", "a(ss)");
     DBusMessageIter array;
     DBusMessageIter entry;
     const char *base = "OnCalendar";
-    const char *value = spec.c_str();
+    const char *value = expression.c_str();
     dbus_message_iter_open_container(&property.value(), DBUS_TYPE_ARRAY, "(ss)", &array);
     dbus_message_iter_open_container(&array, DBUS_TYPE_STRUCT, nullptr, &entry);
     dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &base);
@@ -179,7 +165,7 @@ bool start(DBusConnection *bus, std::chrono::sys_seconds moment)
         if (!message) {
             return false;
         }
-        if (call(bus, message.get(), &error)) {
+        if (dbus::callAndWait(bus, message.get(), &error)) {
             return true;
         }
         if (error != kUnitExists) {
@@ -197,7 +183,7 @@ void stop(DBusConnection *bus)
     const char *mode = "replace";
     if (message &&
         dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &name, DBUS_TYPE_STRING, &mode, DBUS_TYPE_INVALID)) {
-        call(bus, message.get()); // a timer that is not there: nothing to stop
+        dbus::callAndWait(bus, message.get()); // a timer that is not there: nothing to stop
     }
 }
 

@@ -163,6 +163,16 @@ Connection connect(const std::string &addresses)
     return {};
 }
 
+Message callAndWait(DBusConnection *bus, DBusMessage *message, std::string *errorName)
+{
+    Error error;
+    Message reply(dbus_connection_send_with_reply_and_block(bus, message, DBUS_TIMEOUT_USE_DEFAULT, error.get()));
+    if (errorName != nullptr && dbus_error_is_set(error.get())) {
+        *errorName = error.get()->name;
+    }
+    return reply;
+}
+
 DBusConnection *keptOrFresh(Connection &kept, const std::string &address)
 {
     if (kept) {

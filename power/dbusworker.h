@@ -38,6 +38,10 @@ Connection connect(const std::string &addresses);
 // dropped), otherwise a fresh one, kept there in its place; nullptr if none can be made.
 DBusConnection *keptOrFresh(Connection &kept, const std::string &address);
 
+// Calls a method and waits for its answer as long as libdbus gives one (25 s), on the calling
+// (worker's) thread. Nothing on an error; the error's name in `errorName` where one is given.
+Message callAndWait(DBusConnection *bus, DBusMessage *message, std::string *errorName = nullptr);
+
 // Runs jobs on a thread of its own, started with the first job. A job of the same kind as
 // the last one still waiting joins it; at most two wait, the newest taking the place of
 // the one before. Jobs must own what they use.

@@ -20,7 +20,7 @@ def describe(properties):
     fields = []
     for key, value in properties:
         if key == 'TimersCalendar':
-            fields += ['%s=%s' % (base, spec) for base, spec in value]
+            fields += ['%s=%s' % (base, expression) for base, expression in value]
         elif key == 'ExecStart':
             fields += ['ExecStart=' + ' '.join(argv) for _path, argv, _ignore in value]
         elif isinstance(value, dbus.Boolean):
