@@ -175,8 +175,10 @@ void Controls::create(HWND parent, const design::Window &design, const ListEntri
                                   : 0;
         const std::wstring text = control.kind == design::Kind::PictureBox ? L"" : wide(control.text);
         const RECT r = m_placed[i] = placement(control, measure, text);
-        // A drop-down list is made without its open list and opened once it has its font: made
-        // open, its list would be cut to whole entries of the system font first, then again.
+        // A drop-down list is made as high as its closed box and not resized: with the common
+        // controls 6 its open list shows at least 30 entries (all, where it has fewer) whatever
+        // height it is given, and a list given another height resizes its open list too, some
+        // milliseconds each under Wine.
         const bool list = control.kind == design::Kind::DropDownList;
         m_hwnds[i] = CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.right - r.left,
                                      list ? closedInSystemFont : r.bottom - r.top, parent,
@@ -195,10 +197,6 @@ void Controls::create(HWND parent, const design::Window &design, const ListEntri
             if (const int more = closedListHeight(m_hwnds[i]) - closed; more != 0) {
                 SendMessageW(m_hwnds[i], CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - more);
             }
-        }
-        if (list) {
-            SetWindowPos(m_hwnds[i], nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         if (control.kind == design::Kind::LogBox) {
             SetWindowSubclass(m_hwnds[i], &logBoxKeys, 0, 0);
@@ -232,21 +230,7 @@ RECT Controls::placement(const design::Control &control, HDC measure, const std:
 {
     RECT r = rect(control);
     const int height = r.bottom - r.top;
-    if (control.kind == design::Kind::DropDownList) {
-        // The closed box takes its height from the font; this is the open list, about nine
-        // boxes high. The list cuts itself to whole entries, and would do so again at every
-        // change of the box (under Wine dozens of requests each), so it is cut here: the list
-        // gets the height less the closed box (its text + 4, and 2 + 2 of border) and its own
-        // border of 2.
-        // A list made with a smaller font keeps the design font's box, and holds entries of its own.
-        const int boxText = textHeight(measure, designFont(control));
-        const auto index = static_cast<std::size_t>(&control - m_design->controls.data());
-        const int entry =
-            index < m_listFonts.size() && m_listFonts[index] ? textHeight(measure, fontOf(index)) : boxText;
-        const int outside = boxText + 8 + 2;
-        const int inside = height * 9 - outside;
-        r.bottom = r.top + outside + (entry > 0 ? inside - inside % entry : inside);
-    } else if (control.kind == design::Kind::OptionButton) {
+    if (control.kind == design::Kind::OptionButton) {
         // Tall enough for the check mark and the text, centred on the design line.
         const int tall = std::max(height, MulDiv(16, m_dpi, 96));
         r.top -= (tall - height) / 2;

@@ -348,6 +348,18 @@ TEST_P(Win32Layout, CaptionsWholeAndControlsInside)
     if (design == &design::kForm1) {
         // The date list's smaller font leaves its closed box as tall as the time lists'.
         EXPECT_EQ(sizeOf("cmDate").cy, sizeOf("cmTime(0)").cy) << what;
+        // Made no higher than their closed boxes, the lists still open onto nine entries or more.
+        for (const char *name : {"cmDate", "cmTime(0)", "cmTime(1)", "cmTime(2)"}) {
+            HWND list = GetDlgItem(window, win32::controlId(*design, *design->control(name)));
+            SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof(info);
+            RECT open{};
+            GetComboBoxInfo(list, &info);
+            GetClientRect(info.hwndList, &open);
+            SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
+            EXPECT_GE(open.bottom, 9 * SendMessageW(list, CB_GETITEMHEIGHT, 0, 0)) << what << ": " << name;
+        }
     } else if (design == &design::kFrmAbout) {
         // The picture's box keeps its design size, whatever the picture's.
         const design::Control &box = *design->control("pic1");
