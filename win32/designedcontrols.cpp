@@ -45,8 +45,8 @@ DWORD styleOf(const design::Control &control)
     case design::Kind::EditBox:
         return kChild | WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
     case design::Kind::DropDownList:
-        // The scroll bar is kept, disabled while not needed (the lists are longer than their open
-        // height anyway): shown and hidden, it changes the list's frame, costly under Wine.
+        // The scroll bar is kept, disabled where a list shows all its entries (the date and hour
+        // lists, 30 entries or fewer): shown and hidden, it changes the list's frame, costly under Wine.
         return kChild | WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_DISABLENOSCROLL;
     case design::Kind::OptionButton:
         return kChild | BS_AUTORADIOBUTTON;

@@ -350,7 +350,7 @@ TEST_P(Win32Layout, CaptionsWholeAndControlsInside)
         EXPECT_EQ(sizeOf("cmDate").cy, sizeOf("cmTime(0)").cy) << what;
         // Made no higher than their closed boxes, the lists still open onto nine entries or more.
         for (const char *name : {"cmDate", "cmTime(0)", "cmTime(1)", "cmTime(2)"}) {
-            HWND list = GetDlgItem(window, win32::controlId(*design, *design->control(name)));
+            HWND list = form1Control(window, name);
             SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
             COMBOBOXINFO info{};
             info.cbSize = sizeof(info);
